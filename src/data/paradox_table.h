@@ -1,0 +1,107 @@
+// A Paradox table file (.db) opened for reading or for writing.
+//
+// The byte layout is documented in paradox_format.h next to the decoding helpers.
+// Reading walks the block chain once at open and decodes values on demand, so a large
+// table opens without building a value for every row. Writing is limited to non-keyed,
+// unencrypted, writable tables; every change is atomic and durable (see the comment on
+// the write functions). All failures throw DataError with a French message naming the file.
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace etb::data {
+
+enum class ParadoxType : unsigned char {
+    Alpha = 0x01,
+    Date = 0x02,
+    Short = 0x03,
+    Long = 0x04,
+    Currency = 0x05,
+    Number = 0x06,
+    Logical = 0x09,
+    Memo = 0x0C,
+    Blob = 0x0D,
+    FormattedMemo = 0x0E,
+    Ole = 0x0F,
+    Graphic = 0x10,
+    Time = 0x14,
+    Timestamp = 0x15,
+    AutoIncrement = 0x16,
+    Bcd = 0x17,
+    Bytes = 0x18,
+};
+
+struct ParadoxField {
+    QString name;
+    ParadoxType type = ParadoxType::Alpha;
+    int size = 0;  // the descriptor's size byte (for BCD: the number of decimals)
+};
+
+// Values travel as QVariant: an invalid QVariant is blank (NULL). Alpha -> QString,
+// Number/Currency/BCD -> double, Short/Long/AutoIncrement -> int, Logical -> bool,
+// Date -> QDate, Time -> QTime, Timestamp -> QDateTime, Bytes -> QByteArray,
+// blobs -> blank.
+using ParadoxRow = std::vector<QVariant>;
+
+// For an update: one entry per field; std::nullopt keeps the stored bytes as they are.
+// For an insert: std::nullopt writes a blank.
+using ParadoxRowChange = std::vector<std::optional<QVariant>>;
+
+class ParadoxTable {
+public:
+    enum class Access { Read, Write };
+
+    // Opens an existing table. Write access takes an exclusive lock that other processes
+    // see ("locked" error for them); the same process may still open the file for reading.
+    // A keyed, encrypted or write-protected table opens with Write access too, but every
+    // change then fails with DataError::Kind::ReadOnly.
+    static std::unique_ptr<ParadoxTable> open(const QString& filePath, Access access);
+
+    // Creates a new empty non-keyed level-7 table with 2 KB blocks, code page 1252 and a
+    // matching language driver. Refuses to replace an existing file.
+    static void create(const QString& filePath, std::span<const ParadoxField> fields);
+
+    // The movement table: Chp A3, Art A3, Type A8, Montant N.
+    static void createMovementTable(const QString& filePath);
+
+    ~ParadoxTable();
+    ParadoxTable(const ParadoxTable&) = delete;
+    ParadoxTable& operator=(const ParadoxTable&) = delete;
+
+    const QString& filePath() const;
+    int fileVersion() const;  // byte 0x39: 3 ... 12
+    int codePage() const;
+    bool isKeyed() const;
+    bool canWrite() const;  // opened for writing and the table allows changes
+
+    const std::vector<ParadoxField>& fields() const;
+    int fieldIndex(const QString& name) const;  // case-blind; -1 when missing
+
+    qint64 rowCount() const;
+    QVariant value(qint64 row, int field) const;
+    ParadoxRow row(qint64 row) const;
+
+    // Encodes a value for the field without writing it; throws DataError (Convert) when
+    // the text does not fit the field's width or code page, or the value has the wrong type.
+    void checkValue(int field, const QVariant& value) const;
+
+    // Each change is one atomic, durable step: when the call returns the change is on disk;
+    // when it throws, the file holds exactly what it held before. A crash at any instant
+    // leaves either the old or the new state, which the next open restores.
+    void updateRow(qint64 row, const ParadoxRowChange& change);
+    void insertRow(qint64 beforeRow, const ParadoxRowChange& values);  // beforeRow == rowCount() appends
+    void appendRow(const ParadoxRowChange& values);
+    void deleteRow(qint64 row);
+
+private:
+    struct Impl;
+    explicit ParadoxTable(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace etb::data

@@ -1,0 +1,19 @@
+// Paints one laid-out page on any QPainter: screen, printer, PDF or image.
+#pragma once
+
+#include "report_layout.h"
+
+class QPainter;
+class QRectF;
+
+namespace etb::reports {
+
+// Draws the page into target (in the painter's coordinates), scaling design pixels to fit
+// the sheet to target. The same function serves the preview, the printer, PDF and PNG.
+void paintPage(const Page& page, QPainter& painter, const QRectF& target);
+
+// The font a FontSpec stands for: Arial, or a metric-compatible face where it is missing.
+class QFont;
+QFont fontFor(const FontSpec& spec);
+
+}  // namespace etb::reports
