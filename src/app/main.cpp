@@ -1,0 +1,2 @@
+// etatbudget: start-up of the program.
+int main() { return 0; }
