@@ -12,5 +12,8 @@ QString resolveDirectory(const QString& legacyPath);
 
 // Finds fileName in directory, case-blind. Throws DataError (NotFound) naming the file.
 QString resolveFile(const QString& directory, const QString& fileName);
+// The same, naming the directory in the error as the user wrote it ("..\Dozor\Data_Db").
+QString resolveFile(const QString& directory, const QString& fileName,
+                    const QString& directoryShownAs);
 
 }  // namespace etb::data

@@ -34,7 +34,7 @@ public:
         return raw;
     }
     const std::vector<std::unique_ptr<TField>>& fields() const { return m_fields; }
-    TField* findField(const QString& name) const;  // case-blind; nullptr when missing
+    TField* findField(const QString& name) const;    // case-blind; nullptr when missing
     TField* fieldByName(const QString& name) const;  // throws "Champ '%s' non trouvé"
 
     void open();   // no effect when already open
@@ -47,7 +47,7 @@ public:
 
     // Navigation. Moving away from an edited or inserted row posts it when it was modified
     // and cancels it otherwise.
-    qint64 rowCount() const;  // includes a pending inserted row
+    qint64 rowCount() const;                // includes a pending inserted row
     qint64 recNo() const { return m_row; }  // current row, -1 when there is none
     bool isEmpty() const { return rowCount() == 0; }
     bool eof() const { return m_eof; }
@@ -83,7 +83,7 @@ protected:
     explicit TDataSet(QObject* parent = nullptr);
 
     // What derived classes supply: the stored rows and how to change them.
-    virtual void doOpen() = 0;   // throws DataError
+    virtual void doOpen() = 0;  // throws DataError
     virtual void doClose() = 0;
     virtual qint64 storedRowCount() const = 0;
     virtual QVariant storedValue(qint64 row, int fieldIndex) const = 0;
@@ -91,6 +91,16 @@ protected:
                              const std::vector<bool>& changed);
     virtual void storeInsert(qint64 beforeRow, const std::vector<QVariant>& values);
     virtual void storeDelete(qint64 row);
+
+    // A column of the stored rows as doOpen() finds it. Unknown matches any field object
+    // (a result column whose type no value shows).
+    struct ColumnInfo {
+        QString name;
+        FieldType type = FieldType::Unknown;
+    };
+    // The column of each field object, matched by name case-blind; throws DataError
+    // "Champ '%s' non trouvé" (NotFound) or "Type inadéquat pour le champ ..." (FieldType).
+    std::vector<int> bindFields(const std::vector<ColumnInfo>& columns) const;
 
 private:
     friend class TField;
@@ -107,6 +117,16 @@ private:
     std::vector<QVariant> m_buffer;
     std::vector<bool> m_bufferChanged;
     bool m_appending = false;
+    // While views are told of a deleted row, the row's values stand in for it.
+    qint64 m_ghostRow = -1;
+    std::vector<QVariant> m_ghost;
+
+    void checkActive() const;
+    void checkCanModify() const;
+    void leaveEditing();  // posts a modified row, cancels an unmodified one
+    void setRow(qint64 row, bool bof, bool eof);
+    void setState(DataSetState state);
+    qint64 storedRowOf(qint64 viewRow) const;  // -1 for the pending inserted row
 };
 
 }  // namespace etb::data

@@ -2,19 +2,24 @@
 // set opens. TStringField and TFloatField are the two kinds the program uses.
 #pragma once
 
+#include "number_text.h"
+
 #include <QString>
 #include <QVariant>
 #include <Qt>
+#include <optional>
 
 namespace etb::data {
 
 class TDataSet;
 
 // The data layer's names for column types, used in type-mismatch errors.
+// clang-format off
 enum class FieldType {
     Unknown, String, SmallInt, Integer, Word, Boolean, Float, Currency, BCD, Date, Time,
     DateTime, Bytes, AutoInc, Memo, Blob, FmtMemo, ParadoxOle, Graphic,
 };
+// clang-format on
 QString fieldTypeName(FieldType type);  // "String", "Float", ...
 
 class TField {
@@ -38,10 +43,10 @@ public:
     QVariant value() const;
     bool isNull() const;
     QString asString() const;
-    double asFloat() const;      // blank reads as 0
-    qint64 asInteger() const;    // floats round to the nearest integer, ties to even
-    QString displayText() const; // the display format applied to the current value
-    QString text() const;        // the text a cell editor starts from
+    double asFloat() const;       // blank reads as 0
+    qint64 asInteger() const;     // floats round to the nearest integer, ties to even
+    QString displayText() const;  // the display format applied to the current value
+    QString text() const;         // the text a cell editor starts from
 
     // Stores a value into the current row's edit buffer; the data set must be in edit or
     // insert state. setText parses an edited text and throws DataError (Convert) on a bad one.
@@ -84,6 +89,13 @@ public:
     // With the display format "##,##0.00" or, without one, the general format.
     QString displayTextOf(const QVariant& value) const override;
     QString editTextOf(const QVariant& value) const override;
+
+    // The separators of texts: the user's locale unless set.
+    NumberSeparators separators() const;
+    void setSeparators(const NumberSeparators& separators) { m_separators = separators; }
+
+private:
+    std::optional<NumberSeparators> m_separators;
 };
 
 }  // namespace etb::data
