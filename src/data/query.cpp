@@ -149,6 +149,25 @@ QString resultColumnName(const QString& sqliteName) {
     return match.captured(1).toUpper() + QStringLiteral(" OF ") + match.captured(2);
 }
 
+// SQLite names a plain column by the table's spelling ("Type"); the result keeps the spelling
+// of the statement's column list ("type").
+QString spellingInStatement(const QString& name, const QString& statementText) {
+    static const QRegularExpression columnList(
+        QStringLiteral("^\\s*select\\b(.*?)\\bfrom\\b"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression word(QStringLiteral("[A-Za-z_][A-Za-z0-9_]*"));
+    const QRegularExpressionMatch list = columnList.match(statementText);
+    if (!list.hasMatch())
+        return name;
+    auto words = word.globalMatch(list.captured(1));
+    while (words.hasNext()) {
+        const QString token = words.next().captured();
+        if (token.compare(name, Qt::CaseInsensitive) == 0)
+            return token;
+    }
+    return name;
+}
+
 }  // namespace
 
 struct TQuery::Result {
@@ -266,8 +285,8 @@ void TQuery::doOpen() {
         return id;
     };
     for (int c = 0; c < columnCount; ++c)
-        result->columns[c].name =
-            resultColumnName(QString::fromUtf8(sqlite3_column_name(statement.stmt, c)));
+        result->columns[c].name = spellingInStatement(
+            resultColumnName(QString::fromUtf8(sqlite3_column_name(statement.stmt, c))), text);
 
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
