@@ -12,7 +12,10 @@ namespace etb::reports {
 class TForm2 {
 public:
     // q1 is the statement query the statement report reads (the main window's Form1.Q1).
+    // The handlers are bound to this object: it is neither copied nor moved.
     explicit TForm2(data::TDataSet* q1);
+    TForm2(const TForm2&) = delete;
+    TForm2& operator=(const TForm2&) = delete;
 
     ReportTemplate QuickRep1;  // the fixed sample page
     ReportTemplate QuickRep2;  // "ETAT DE MOUVEMENT BUDGETAIRE"

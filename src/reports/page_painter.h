@@ -3,6 +3,7 @@
 
 #include "report_layout.h"
 
+class QFont;
 class QPainter;
 class QRectF;
 
@@ -13,7 +14,7 @@ namespace etb::reports {
 void paintPage(const Page& page, QPainter& painter, const QRectF& target);
 
 // The font a FontSpec stands for: Arial, or a metric-compatible face where it is missing.
-class QFont;
+// Its point size is for a 96-dpi device; paintPage adapts it to the painter's device.
 QFont fontFor(const FontSpec& spec);
 
 }  // namespace etb::reports

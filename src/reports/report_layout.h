@@ -46,6 +46,8 @@ struct Page {
     int index = 0;  // from 0
     int widthPx = 0;
     int heightPx = 0;
+    double exactWidthPx = 0;  // the sheet's size before rounding (A4: 793.7 x 1122.5)
+    double exactHeightPx = 0;
     std::vector<PrintedBand> bands;
     std::vector<Box> boxes;  // in painting order
 };
@@ -54,18 +56,46 @@ class ReportLayout {
 public:
     // Takes the template as it is now; the template and its data set must outlive the
     // layout. Errors of the data set (DataError) or of handlers propagate to the caller.
+    // Opens the template's data set when it is closed. The band heights and the data set's
+    // row count are taken here; handlers must not change band heights.
     explicit ReportLayout(ReportTemplate& report);
 
     int pageCount() const;
-    Page page(int index);  // runs the handlers of the bands on that page
+    // Runs the handlers of the bands on that page, in printing order, and moves the data set
+    // to each of the page's rows in turn. index must be in [0, pageCount()).
+    Page page(int index);
 
     // Sheet size in design pixels (A4: 793.7 x 1122.5).
     double sheetWidthPx() const;
     double sheetHeightPx() const;
+    // The height between the top and bottom margins (277 mm: 1046.93 px).
+    double printableHeightPx() const { return m_printableHeightPx; }
+
+    // Detail printings on the first page and on each further page.
+    qint64 linesOnFirstPage() const { return m_firstPageLines; }
+    qint64 linesPerFurtherPage() const { return m_furtherPageLines; }
+    // The page on which detail printing `line` lands (lines count from 0).
+    int pageOfLine(qint64 line) const;
 
 private:
+    qint64 firstLineOf(int index) const;
+    int placeBand(Page& page, Band& band, int offsetPx, bool runHandler);
+    void placeElement(Page& page, Element& element, int bandLeftPx, int bandTopPx);
+
     ReportTemplate& m_report;
-    // (the implementation adds its pagination plan here)
+    std::vector<Band*> m_titleBands;
+    std::vector<Band*> m_headerBands;
+    Band* m_detailBand = nullptr;
+    double m_printableHeightPx = 0;
+    int m_marginLeftPx = 0;
+    int m_marginTopPx = 0;
+    int m_bandWidthPx = 0;
+    bool m_hasRows = false;  // the data set has rows: one detail line per row
+    bool m_headerOnFirstPage = false;
+    qint64 m_lineCount = 0;  // detail printings in the whole report
+    qint64 m_firstPageLines = 0;
+    qint64 m_furtherPageLines = 1;
+    int m_pageCount = 1;
 };
 
 }  // namespace etb::reports
