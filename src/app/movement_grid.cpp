@@ -89,6 +89,11 @@ MovementGrid::MovementGrid(QWidget* parent)
     connect(qApp, &QApplication::focusChanged, this, &MovementGrid::onFocusChanged);
 }
 
+MovementGrid::~MovementGrid() {
+    // The focus leaves the grid while its widgets are destroyed; this grid is gone by then.
+    disconnect(qApp, &QApplication::focusChanged, this, &MovementGrid::onFocusChanged);
+}
+
 void MovementGrid::setDataSource(data::TDataSource* source) {
     m_source = source;
     m_model->setDataSet(source ? source->dataSet : nullptr);

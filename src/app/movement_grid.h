@@ -40,6 +40,7 @@ class MovementGrid : public QTableView {
     Q_OBJECT
 public:
     explicit MovementGrid(QWidget* parent = nullptr);
+    ~MovementGrid() override;
 
     // Shows the data source's data set; call again after changing the source's data set.
     void setDataSource(data::TDataSource* source);
