@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 #include <optional>
@@ -58,9 +59,16 @@ public:
 
     // Opens an existing table. Write access takes an exclusive lock that other processes
     // see ("locked" error for them); the same process may still open the file for reading.
-    // A keyed, encrypted or write-protected table opens with Write access too, but every
-    // change then fails with DataError::Kind::ReadOnly.
+    // A keyed or write-protected table, or a file or directory the system will not let us
+    // write, opens with Write access too, but every change then fails with
+    // DataError::Kind::ReadOnly. An encrypted table cannot be read (Corrupt). A change
+    // that a crash interrupted after it was decided is completed first.
     static std::unique_ptr<ParadoxTable> open(const QString& filePath, Access access);
+
+    // As above, decoding and encoding text with the given code page instead of the one the
+    // table names (for tables whose text was stored in another page than the one marked).
+    // codePage 0 keeps the table's own.
+    static std::unique_ptr<ParadoxTable> open(const QString& filePath, Access access, int codePage);
 
     // Creates a new empty non-keyed level-7 table with 2 KB blocks, code page 1252 and a
     // matching language driver. Refuses to replace an existing file.
@@ -77,7 +85,12 @@ public:
     int fileVersion() const;  // byte 0x39: 3 ... 12
     int codePage() const;
     bool isKeyed() const;
-    bool canWrite() const;  // opened for writing and the table allows changes
+    bool canWrite() const;           // opened for writing and the table allows changes
+    QString readOnlyReason() const;  // why canWrite() is false (French), empty otherwise
+
+    // Problems found at open that did not stop reading, in French: the header's record
+    // count differing from the rows found in the block chain (the chain is trusted), ...
+    const QStringList& warnings() const;
 
     const std::vector<ParadoxField>& fields() const;
     int fieldIndex(const QString& name) const;  // case-blind; -1 when missing
@@ -94,7 +107,8 @@ public:
     // when it throws, the file holds exactly what it held before. A crash at any instant
     // leaves either the old or the new state, which the next open restores.
     void updateRow(qint64 row, const ParadoxRowChange& change);
-    void insertRow(qint64 beforeRow, const ParadoxRowChange& values);  // beforeRow == rowCount() appends
+    void insertRow(qint64 beforeRow,
+                   const ParadoxRowChange& values);  // beforeRow == rowCount() appends
     void appendRow(const ParadoxRowChange& values);
     void deleteRow(qint64 row);
 
