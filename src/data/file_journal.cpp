@@ -314,10 +314,17 @@ std::unique_ptr<JournaledFile> JournaledFile::open(const QString& filePath, Mode
             writers()[file->m_canonical] += 1;
             file->m_registeredWriter = true;
         }
-        if (journalPresent && QFileInfo(file->m_journalPath).size() > 0) {
-            if (!file->m_writable)
-                throwLocked(filePath, QStringLiteral("hot journal and no write access"));
-            file->applyHotJournal();
+        if (journalPresent) {
+            const bool hot = QFileInfo(file->m_journalPath).size() > 0;
+            if (file->m_writable) {
+                file->applyHotJournal();
+            } else if (hot) {
+                throw DataError(
+                    DataError::Kind::Io,
+                    QStringLiteral("Impossible de réparer « %1 » après une interruption : %2.")
+                        .arg(shown(filePath), file->m_readOnlyReason),
+                    QStringLiteral("hot journal present, no write access"));
+            }
         }
         return file;
     }
@@ -329,16 +336,10 @@ std::unique_ptr<JournaledFile> JournaledFile::open(const QString& filePath, Mode
             throwReadError(filePath, "open", errno);
         return file;
     }
-    if (journalPresent && QFileInfo(file->m_journalPath).size() > 0) {
-        // A writer died during a change: complete it before anyone reads the table.
-        std::unique_ptr<JournaledFile> restorer = open(filePath, Mode::Write);
-        if (!restorer->writable()) {
-            throw DataError(
-                DataError::Kind::Io,
-                QStringLiteral("Impossible de réparer « %1 » après une interruption : %2.")
-                    .arg(shown(filePath), restorer->readOnlyReason()),
-                QStringLiteral("hot journal present"));
-        }
+    if (journalPresent) {
+        // A writer died during a change: complete it before anyone reads the table (or
+        // just clear away the emptied journal it left).
+        open(filePath, Mode::Write);
     }
     file->m_fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
     if (file->m_fd < 0)
