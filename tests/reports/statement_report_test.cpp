@@ -257,6 +257,33 @@ TEST(StatementReport, HeaderAndTitleLabels) {
     EXPECT_EQ(named(header, "QRLabel33")->leftPx, kMarginPx + 161);
 }
 
+// Amounts print as the field's display text: the general number format, the locale's decimal
+// separator, no thousands separator.
+TEST(StatementReport, AmountsInTheGeneralNumberFormat) {
+    const QVariant amounts[] = {35400.5, 660400.0, 1234567.25, 0.1, QVariant()};
+    const QString texts[] = {QStringLiteral("35400,5"), QStringLiteral("660400"),
+                             QStringLiteral("1234567,25"), QStringLiteral("0,1"), QString()};
+    std::vector<StatementRow> rows;
+    for (const QVariant& amount : amounts)
+        rows.push_back(
+            {1, QStringLiteral("DEPENSE"), QStringLiteral("900"), QStringLiteral("901"), amount});
+    FakeStatement data(rows);
+    auto* amountField =
+        dynamic_cast<etb::data::TFloatField*>(data.findField(QStringLiteral("SUM OF montant")));
+    ASSERT_NE(amountField, nullptr);
+    amountField->setSeparators({QLatin1Char(','), QLatin1Char('.')});
+    TForm2 form(&data);
+    ReportLayout layout(form.QuickRep2);
+    const Page page = layout.page(0);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto boxes = boxesOfBand(page, page.bands[2 + i], kLinePx);
+        ASSERT_NE(named(boxes, "QRDBText3"), nullptr);
+        EXPECT_EQ(named(boxes, "QRDBText3")->text, texts[i]) << i;
+        EXPECT_EQ(named(boxes, "QRDBText1")->text, QStringLiteral("900"));
+        EXPECT_EQ(named(boxes, "QRDBText2")->text, QStringLiteral("901"));
+    }
+}
+
 TEST(StatementReport, TotalWordsOfOtherTypes) {
     const QString types[] = {QStringLiteral("AUTRE"), QStringLiteral("depense"), QString()};
     const QString words[] = {QStringLiteral("TOTAL AUTRE"), QStringLiteral("TOTAL depense"),
