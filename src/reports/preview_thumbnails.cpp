@@ -4,6 +4,7 @@
 #include "page_painter.h"
 #include "preview_page_cache.h"
 
+#include <QIcon>
 #include <QPainter>
 #include <exception>
 
@@ -42,8 +43,6 @@ QVariant ThumbnailModel::data(const QModelIndex& index, int role) const {
             m_painted.insert(index.row(), new QPixmap(thumbnail));
             return thumbnail;
         }
-        case Qt::TextAlignmentRole:
-            return int(Qt::AlignHCenter | Qt::AlignBottom);
         default:
             return {};
     }

@@ -51,14 +51,16 @@ PreviewWindow::PreviewWindow(ReportTemplate& report, QWidget* parent)
     m_thumbnails = new QListView;
     m_thumbnails->setObjectName(QStringLiteral("thumbnails"));
     m_thumbnails->setModel(m_thumbnailModel);
-    m_thumbnails->setViewMode(QListView::ListMode);
+    m_thumbnails->setViewMode(QListView::IconMode);  // the page number under its picture
     m_thumbnails->setFlow(QListView::TopToBottom);
+    m_thumbnails->setWrapping(false);
+    m_thumbnails->setMovement(QListView::Static);
     m_thumbnails->setUniformItemSizes(true);  // only the visible rows are asked for
     m_thumbnails->setIconSize(m_thumbnailModel->thumbnailSize());
     m_thumbnails->setSpacing(4);
     m_thumbnails->setSelectionMode(QAbstractItemView::SingleSelection);
     m_thumbnails->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_thumbnails->setFixedWidth(m_thumbnailModel->thumbnailSize().width() + 40);
+    m_thumbnails->setFixedWidth(m_thumbnailModel->thumbnailSize().width() + 36);
     connect(m_thumbnails->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 if (!m_syncing && current.isValid())
