@@ -3,6 +3,7 @@
 
 #include "data/data_error.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <utility>
@@ -47,6 +48,8 @@ QMessageBox::StandardButton showMessageBox(const MessageBoxRequest& request) {
     // Enter answers the first button (OK), as the platform's boxes do.
     if (request.buttons & QMessageBox::Ok)
         box.setDefaultButton(QMessageBox::Ok);
+    if (QAbstractButton* cancel = box.button(QMessageBox::Cancel))
+        cancel->setText(QStringLiteral("Annuler"));
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -40,6 +40,9 @@ QWidget* MovementDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
             editor->setMaxLength(field->size());
         editor->setAlignment(field->alignment() | Qt::AlignVCenter);
     }
+    const int row = index.row();
+    connect(editor, &QLineEdit::textEdited, m_model,
+            [model = m_model, row] { model->beginRowEdit(row); });
     m_lastEditor = editor;
     return editor;
 }

@@ -166,6 +166,13 @@ bool MovementModel::setData(const QModelIndex& index, const QVariant& value, int
     return stored;
 }
 
+void MovementModel::beginRowEdit(int row) {
+    if (!m_dataSet || m_dataSet->state() != data::DataSetState::Browse ||
+        m_dataSet->recNo() != row || !m_dataSet->canModify())
+        return;
+    runHandler([this] { m_dataSet->edit(); });
+}
+
 QString MovementModel::indicatorText() const {
     if (!m_dataSet)
         return {};

@@ -35,6 +35,10 @@ public:
     // error is reported in a box, leaves the row as it was and returns false.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
+    // Puts the data set in edit state when the user starts typing in a cell of its current
+    // row, so that the row indicator shows the row is being edited.
+    void beginRowEdit(int row);
+
     // True when the last setData() was refused.
     bool lastWriteFailed() const { return m_lastWriteFailed; }
     void clearWriteStatus() { m_lastWriteFailed = false; }

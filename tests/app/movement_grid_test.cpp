@@ -124,6 +124,9 @@ TEST_F(MovementGridTest, TypingOpensTheEditorWithTheTypedText) {
     QTest::keyClick(grid, 'A');  // replaces the cell's text
     auto* editor = qobject_cast<QLineEdit*>(grid->openEditor());
     ASSERT_NE(editor, nullptr);
+    // The row is in edit as soon as the text changes.
+    EXPECT_EQ(dataSet.state(), DataSetState::Edit);
+    EXPECT_EQ(grid->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("I"));
     QTest::keyClicks(editor, QStringLiteral("UTRE"));
     EXPECT_EQ(editor->text(), QStringLiteral("AUTRE"));
     key(Qt::Key_Return);
@@ -271,6 +274,54 @@ TEST_F(MovementGridTest, PostPendingRowPostsOrCancels) {
     EXPECT_FALSE(grid->postPendingRow());
     EXPECT_EQ(dataSet.state(), DataSetState::Edit);
     EXPECT_EQ(recorder.boxes.size(), 1u);
+}
+
+// A read-only data set of computed rows that counts the values read.
+class GeneratedDataSet : public data::TDataSet {
+public:
+    explicit GeneratedDataSet(qint64 rows) : m_rows(rows) {
+        addField<data::TStringField>(QStringLiteral("Chp"), 3);
+        addField<data::TFloatField>(QStringLiteral("Montant"));
+    }
+    bool canModify() const override { return false; }
+    mutable qint64 reads = 0;
+
+protected:
+    void doOpen() override {}
+    void doClose() override {}
+    qint64 storedRowCount() const override { return m_rows; }
+    QVariant storedValue(qint64 row, int field) const override {
+        ++reads;
+        return field == 0 ? QVariant(QString::number(row % 1000)) : QVariant(double(row));
+    }
+
+private:
+    qint64 m_rows;
+};
+
+TEST(MovementGridLargeTest, MillionRowsShowAndGoToTheLastRowReadingOnlyVisibleRows) {
+    constexpr qint64 kRows = 1'000'000;
+    GeneratedDataSet dataSet(kRows);
+    dataSet.open();
+    data::TDataSource source{&dataSet};
+    MovementGrid grid;
+    grid.resize(385, 193);
+    grid.setDataSource(&source);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    EXPECT_EQ(grid.model()->rowCount(), kRows);
+
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dataSet.recNo(), kRows - 1);
+    EXPECT_EQ(grid.currentIndex().row(), kRows - 1);
+    EXPECT_EQ(grid.rowAt(grid.viewport()->height() - 2), kRows - 1);
+    QTest::keyClick(&grid, Qt::Key_PageUp);
+    QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid.currentIndex().row(), 0);
+    // Only what was painted has been read: a few screens of rows, not the table.
+    EXPECT_LT(dataSet.reads, 10'000);
 }
 
 // The same keys over the movement table file: every post reaches the file at once.
