@@ -71,4 +71,18 @@ QPixmap ThumbnailModel::paintThumbnail(int row) const {
     return thumbnail;
 }
 
+void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
+    QStyleOptionViewItem plain(option);
+    plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+    QStyledItemDelegate::paint(painter, plain, index);
+    if (option.state & QStyle::State_Selected) {
+        painter->save();
+        painter->setPen(QPen(option.palette.color(QPalette::Highlight), 3));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option.rect).adjusted(1.5, 1.5, -1.5, -1.5));
+        painter->restore();
+    }
+}
+
 }  // namespace etb::reports

@@ -7,6 +7,7 @@
 #include <QCache>
 #include <QPixmap>
 #include <QSize>
+#include <QStyledItemDelegate>
 
 namespace etb::reports {
 
@@ -37,6 +38,15 @@ private:
     QSize m_size{90, 127};
     mutable QCache<int, QPixmap> m_painted{300};
     mutable bool m_failed = false;
+};
+
+// Paints a thumbnail as it is and marks the current page with a frame in the highlight
+// colour, rather than tinting the page as a selected item would be.
+class ThumbnailDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 };
 
 }  // namespace etb::reports

@@ -51,6 +51,7 @@ PreviewWindow::PreviewWindow(ReportTemplate& report, QWidget* parent)
     m_thumbnails = new QListView;
     m_thumbnails->setObjectName(QStringLiteral("thumbnails"));
     m_thumbnails->setModel(m_thumbnailModel);
+    m_thumbnails->setItemDelegate(new ThumbnailDelegate(m_thumbnails));
     m_thumbnails->setViewMode(QListView::IconMode);  // the page number under its picture
     m_thumbnails->setFlow(QListView::TopToBottom);
     m_thumbnails->setWrapping(false);
