@@ -25,7 +25,9 @@ TForm2::TForm2(data::TDataSet* q1) : m_q1(q1) {
 
 // Every line sets all six settings, so nothing carries over from the line before.
 void TForm2::DetailBand2BeforePrint(Band&) {
-    const bool detailLine = m_q1->fieldByName(QStringLiteral("N"))->asInteger() != 0;
+    // Without a query there is no row, and "N" reads as 0: a total line.
+    const bool detailLine =
+        m_q1 != nullptr && m_q1->fieldByName(QStringLiteral("N"))->asInteger() != 0;
     QRDBText1->enabled = detailLine;
     QRDBText2->enabled = detailLine;
     QRShape33->enabled = detailLine;
@@ -37,7 +39,7 @@ void TForm2::DetailBand2BeforePrint(Band&) {
 
 void TForm2::QRLabel34Print(QString& text) {
     // The empty statement's single line has no row, hence no type to name.
-    if (m_q1->recNo() < 0) {
+    if (m_q1 == nullptr || m_q1->recNo() < 0) {
         text.clear();
         return;
     }
