@@ -163,11 +163,13 @@ void TDataSet::checkActive() const {
                         QStringLiteral("Opération non applicable à un ensemble de données fermé"));
 }
 
+QString TDataSet::readOnlyMessage() const {
+    return QStringLiteral("Impossible de modifier un ensemble de données en lecture seule");
+}
+
 void TDataSet::checkCanModify() const {
     if (!canModify())
-        throw DataError(
-            DataError::Kind::ReadOnly,
-            QStringLiteral("Impossible de modifier un ensemble de données en lecture seule"));
+        throw DataError(DataError::Kind::ReadOnly, readOnlyMessage());
 }
 
 void TDataSet::setState(DataSetState state) {
@@ -412,11 +414,11 @@ void TDataSet::storeUpdate(qint64, const std::vector<QVariant>&, const std::vect
 }
 
 void TDataSet::storeInsert(qint64, const std::vector<QVariant>&) {
-    storeUpdate(0, {}, {});
+    throw DataError(DataError::Kind::ReadOnly, readOnlyMessage());
 }
 
 void TDataSet::storeDelete(qint64) {
-    storeUpdate(0, {}, {});
+    throw DataError(DataError::Kind::ReadOnly, readOnlyMessage());
 }
 
 }  // namespace etb::data

@@ -91,6 +91,8 @@ protected:
                              const std::vector<bool>& changed);
     virtual void storeInsert(qint64 beforeRow, const std::vector<QVariant>& values);
     virtual void storeDelete(qint64 row);
+    // The sentence of the error a change of a data set that cannot be modified throws.
+    virtual QString readOnlyMessage() const;
 
     // A column of the stored rows as doOpen() finds it. Unknown matches any field object
     // (a result column whose type no value shows).

@@ -85,7 +85,9 @@ QString TField::asString() const {
         return {};
     if (m_dataType == FieldType::String)
         return v.toString();
-    return editTextOf(v);
+    const auto* floatField = dynamic_cast<const TFloatField*>(this);
+    return formatGeneral(asFloat(),
+                         floatField ? floatField->separators() : NumberSeparators::system());
 }
 
 double TField::asFloat() const {

@@ -1,9 +1,9 @@
-// TQuery: runs the statement in an in-memory SQLite database into which the Paradox tables it
-// names are copied on demand, then keeps the result as compact columns.
+// TQuery: runs the statement in an in-memory SQLite database in which the Paradox tables it
+// names appear as read-only virtual tables, then keeps the result as compact columns.
 //
 // Table lookup: SQLite reports "no such table: X"; X is then found as a file of the data
-// directory (tableFiles first, else X + ".db", case-blind), copied into a table of the same
-// name, and the statement prepared again. Text compares with SQLite's BINARY collation
+// directory (tableFiles first, else X + ".db", case-blind), opened for reading and made the
+// virtual table X, and the statement prepared again. Text compares with SQLite's BINARY collation
 // (code point order); a blank text is NULL, which sorts before every text.
 //
 // Result columns are named as the first select names them, except that an aggregate without
@@ -17,6 +17,7 @@
 
 #include <sqlite3.h>
 #include <QRegularExpression>
+#include <optional>
 
 namespace etb::data {
 
@@ -35,7 +36,9 @@ struct ResultColumn {
 struct Database {
     sqlite3* db = nullptr;
     Database() {
-        if (sqlite3_open(":memory:", &db) != SQLITE_OK)
+        if (sqlite3_open_v2(":memory:", &db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK)
             throw DataError(DataError::Kind::Sql,
                             QStringLiteral("Le moteur de requêtes ne peut pas démarrer."),
                             QString::fromUtf8(sqlite3_errmsg(db)));
@@ -103,41 +106,6 @@ const char* sqlType(ParadoxType type) {
     }
 }
 
-void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value) {
-    if (!value.isValid() || value.isNull()) {
-        sqlite3_bind_null(stmt, index);
-        return;
-    }
-    switch (value.typeId()) {
-        case QMetaType::Double:
-            sqlite3_bind_double(stmt, index, value.toDouble());
-            break;
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::Bool:
-            sqlite3_bind_int64(stmt, index, value.toLongLong());
-            break;
-        case QMetaType::QDate:
-        case QMetaType::QTime:
-        case QMetaType::QDateTime:
-        case QMetaType::QString: {
-            const QByteArray text = value.toString().toUtf8();  // dates and times in ISO form
-            sqlite3_bind_text(stmt, index, text.constData(), static_cast<int>(text.size()),
-                              SQLITE_TRANSIENT);
-            break;
-        }
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            sqlite3_bind_blob(stmt, index, bytes.constData(), static_cast<int>(bytes.size()),
-                              SQLITE_TRANSIENT);
-            break;
-        }
-        default:
-            sqlite3_bind_null(stmt, index);
-            break;
-    }
-}
-
 // "min(chp)" -> "MIN OF chp"; other names as they are.
 QString resultColumnName(const QString& sqliteName) {
     static const QRegularExpression aggregate(
@@ -192,41 +160,169 @@ QStringList TQuery::columnNames() const {
 
 namespace {
 
-// Copies the rows of one Paradox table into a new SQLite table named tableName.
-void loadTable(Database& database, const QString& tableName, const QString& filePath) {
-    const auto file = ParadoxTable::open(filePath, ParadoxTable::Access::Read);
-    const auto& fields = file->fields();
-    QByteArray create = "CREATE TABLE " + quoted(tableName) + " (";
-    QByteArray insert = "INSERT INTO " + quoted(tableName) + " VALUES (";
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) {
-            create += ", ";
-            insert += ", ";
-        }
-        create += quoted(fields[i].name) + ' ' + sqlType(fields[i].type);
-        insert += '?';
-    }
-    create += ")";
-    insert += ")";
-    exec(database, create);
+// The Paradox tables a statement reads, open for reading while it runs, and the first error
+// a table raised while SQLite was reading it (SQLite's C frames must not see exceptions).
+struct OpenTables {
+    std::vector<std::unique_ptr<ParadoxTable>> tables;
+    std::optional<DataError> error;
+};
 
-    Statement statement;
-    if (sqlite3_prepare_v2(database.db, insert.constData(), static_cast<int>(insert.size()),
-                           &statement.stmt, nullptr) != SQLITE_OK)
-        throw sqlError(database.error(), QString::fromUtf8(insert));
-    exec(database, "BEGIN");
-    const qint64 rows = file->rowCount();
-    const int columnCount = static_cast<int>(fields.size());
-    for (qint64 r = 0; r < rows; ++r) {
-        const ParadoxRow row = file->row(r);
-        for (int c = 0; c < columnCount; ++c)
-            bindValue(statement.stmt, c + 1,
-                      c < static_cast<int>(row.size()) ? row[c] : QVariant());
-        if (sqlite3_step(statement.stmt) != SQLITE_DONE)
-            throw sqlError(database.error(), QString::fromUtf8(insert));
-        sqlite3_reset(statement.stmt);
+// A read-only virtual table over one Paradox table: SQLite reads the rows in place, by row
+// number, decoding only the values the statement asks for.
+struct ParadoxVTab {
+    sqlite3_vtab base{};
+    const ParadoxTable* table = nullptr;
+    OpenTables* owner = nullptr;
+};
+
+struct ParadoxCursor {
+    sqlite3_vtab_cursor base{};
+    qint64 row = 0;
+};
+
+// argv[3] is the index of the table in OpenTables.
+int vtabConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** vtab,
+                char** error) {
+    auto* owner = static_cast<OpenTables*>(aux);
+    const int index = argc > 3 ? QByteArray(argv[3]).toInt() : -1;
+    if (index < 0 || index >= static_cast<int>(owner->tables.size())) {
+        *error = sqlite3_mprintf("no table for the virtual table");
+        return SQLITE_ERROR;
     }
-    exec(database, "COMMIT");
+    const ParadoxTable* table = owner->tables[index].get();
+    QByteArray schema = "CREATE TABLE x(";
+    const auto& fields = table->fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            schema += ", ";
+        schema += quoted(fields[i].name) + ' ' + sqlType(fields[i].type);
+    }
+    schema += ")";
+    const int rc = sqlite3_declare_vtab(db, schema.constData());
+    if (rc != SQLITE_OK)
+        return rc;
+    auto* created = new ParadoxVTab;
+    created->table = table;
+    created->owner = owner;
+    *vtab = &created->base;
+    return SQLITE_OK;
+}
+
+int vtabBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
+    const auto rows = reinterpret_cast<ParadoxVTab*>(vtab)->table->rowCount();
+    info->estimatedCost = static_cast<double>(rows) + 1.0;
+    info->estimatedRows = rows;
+    return SQLITE_OK;
+}
+
+int vtabDisconnect(sqlite3_vtab* vtab) {
+    delete reinterpret_cast<ParadoxVTab*>(vtab);
+    return SQLITE_OK;
+}
+
+int vtabOpen(sqlite3_vtab*, sqlite3_vtab_cursor** cursor) {
+    *cursor = &(new ParadoxCursor)->base;
+    return SQLITE_OK;
+}
+
+int vtabClose(sqlite3_vtab_cursor* cursor) {
+    delete reinterpret_cast<ParadoxCursor*>(cursor);
+    return SQLITE_OK;
+}
+
+int vtabFilter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) {
+    reinterpret_cast<ParadoxCursor*>(cursor)->row = 0;
+    return SQLITE_OK;
+}
+
+int vtabNext(sqlite3_vtab_cursor* cursor) {
+    ++reinterpret_cast<ParadoxCursor*>(cursor)->row;
+    return SQLITE_OK;
+}
+
+int vtabEof(sqlite3_vtab_cursor* cursor) {
+    const auto* c = reinterpret_cast<ParadoxCursor*>(cursor);
+    return c->row >= reinterpret_cast<ParadoxVTab*>(cursor->pVtab)->table->rowCount();
+}
+
+int vtabColumn(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
+    const auto* c = reinterpret_cast<ParadoxCursor*>(cursor);
+    auto* vtab = reinterpret_cast<ParadoxVTab*>(cursor->pVtab);
+    QVariant value;
+    try {
+        value = vtab->table->value(c->row, column);
+    } catch (const DataError& error) {
+        if (!vtab->owner->error)
+            vtab->owner->error = error;
+        sqlite3_result_error(context, "table read failed", -1);
+        return SQLITE_ERROR;
+    }
+    if (!value.isValid() || value.isNull()) {
+        sqlite3_result_null(context);
+        return SQLITE_OK;
+    }
+    switch (value.typeId()) {
+        case QMetaType::Double:
+            sqlite3_result_double(context, value.toDouble());
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::Bool:
+            sqlite3_result_int64(context, value.toLongLong());
+            break;
+        case QMetaType::QString: {
+            const QString text = value.toString();
+            sqlite3_result_text16(context, text.utf16(), static_cast<int>(text.size() * 2),
+                                  SQLITE_TRANSIENT);
+            break;
+        }
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            sqlite3_result_blob(context, bytes.constData(), static_cast<int>(bytes.size()),
+                                SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            const QByteArray text = value.toString().toUtf8();  // dates and times in ISO form
+            sqlite3_result_text(context, text.constData(), static_cast<int>(text.size()),
+                                SQLITE_TRANSIENT);
+            break;
+        }
+    }
+    return SQLITE_OK;
+}
+
+int vtabRowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
+    *rowid = reinterpret_cast<ParadoxCursor*>(cursor)->row + 1;
+    return SQLITE_OK;
+}
+
+const sqlite3_module* paradoxModule() {
+    static const sqlite3_module module = [] {
+        sqlite3_module m{};
+        m.xCreate = vtabConnect;
+        m.xConnect = vtabConnect;
+        m.xBestIndex = vtabBestIndex;
+        m.xDisconnect = vtabDisconnect;
+        m.xDestroy = vtabDisconnect;
+        m.xOpen = vtabOpen;
+        m.xClose = vtabClose;
+        m.xFilter = vtabFilter;
+        m.xNext = vtabNext;
+        m.xEof = vtabEof;
+        m.xColumn = vtabColumn;
+        m.xRowid = vtabRowid;
+        return m;
+    }();
+    return &module;
+}
+
+// Opens a Paradox table and makes it the SQLite table tableName.
+void attachTable(Database& database, OpenTables& tables, const QString& tableName,
+                 const QString& filePath) {
+    tables.tables.push_back(ParadoxTable::open(filePath, ParadoxTable::Access::Read));
+    exec(database, "CREATE VIRTUAL TABLE " + quoted(tableName) + " USING paradox(" +
+                       QByteArray::number(static_cast<int>(tables.tables.size()) - 1) + ")");
 }
 
 QString fileNameFor(const QString& tableName, const QHash<QString, QString>& tableFiles) {
@@ -243,7 +339,9 @@ void TQuery::doOpen() {
     const QString directory = resolveDirectory(databaseName);
     const QString text = sql.join(QLatin1Char('\n'));
     const QByteArray utf8 = text.toUtf8();
+    OpenTables tables;  // outlives the database, whose virtual tables read it
     Database database;
+    sqlite3_create_module(database.db, "paradox", paradoxModule(), &tables);
 
     Statement statement;
     QStringList loaded;
@@ -260,7 +358,7 @@ void TQuery::doOpen() {
         const QString tableName = match.captured(1);
         const QString path =
             resolveFile(directory, fileNameFor(tableName, tableFiles), databaseName);
-        loadTable(database, tableName, path);
+        attachTable(database, tables, tableName, path);
         loaded.append(tableName);
     }
     if (!statement.stmt)
@@ -313,8 +411,11 @@ void TQuery::doOpen() {
         }
         ++result->rowCount;
     }
-    if (step != SQLITE_DONE)
+    if (step != SQLITE_DONE) {
+        if (tables.error)
+            throw *tables.error;
         throw sqlError(database.error(), text);
+    }
 
     for (int c = 0; c < columnCount; ++c) {
         ResultColumn& column = result->columns[c];

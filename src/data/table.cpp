@@ -64,6 +64,13 @@ bool TTable::canModify() const {
     return m_file && !readOnly && m_file->canWrite();
 }
 
+QString TTable::readOnlyMessage() const {
+    if (m_file && !readOnly && !m_file->canWrite())
+        return QStringLiteral("La table « %1 » ne peut pas être modifiée : %2.")
+            .arg(tableName, m_file->readOnlyReason());
+    return TDataSet::readOnlyMessage();
+}
+
 void TTable::doOpen() {
     const QString directory = resolveDirectory(databaseName);
     const QString path = resolveFile(directory, tableName, databaseName);

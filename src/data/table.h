@@ -33,6 +33,7 @@ protected:
                      const std::vector<bool>& changed) override;
     void storeInsert(qint64 beforeRow, const std::vector<QVariant>& values) override;
     void storeDelete(qint64 row) override;
+    QString readOnlyMessage() const override;
 
 private:
     std::unique_ptr<ParadoxTable> m_file;
