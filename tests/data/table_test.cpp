@@ -248,6 +248,28 @@ TEST(Table, ReadOnlyTableRefusesChanges) {
     EXPECT_THROW(table.deleteRow(), DataError);
 }
 
+TEST(Table, WriteProtectedTableSaysWhyItCannotChange) {
+    MovementDirectory dir(kThree);
+    {
+        QFile file(dir.tablePath());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(0x38);  // the write-protected flag
+        file.write("\x01", 1);
+    }
+    OpenTable t(dir.dataDir());
+    EXPECT_FALSE(t.table.canModify());
+    EXPECT_EQ(t.fields.TB1Chp->asString(), QStringLiteral("900"));
+    try {
+        t.table.edit();
+        FAIL();
+    } catch (const DataError& error) {
+        EXPECT_EQ(error.kind(), DataError::Kind::ReadOnly);
+        EXPECT_TRUE(error.message().startsWith(
+            QStringLiteral("La table « DozorDb.db » ne peut pas être modifiée : ")))
+            << error.message().toStdString();
+    }
+}
+
 TEST(Table, EmptyTableOpensEmpty) {
     MovementDirectory dir;
     OpenTable t(dir.dataDir());
