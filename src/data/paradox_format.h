@@ -142,7 +142,8 @@ inline unsigned get_u8(Bytes b, std::size_t off) {
 }
 inline unsigned get_u16_le(Bytes b, std::size_t off) {
     checkRange(b.size(), off, 2);
-    return unsigned(b[off]) | unsigned(b[off + 1]) << 8;
+    const Bytes two = b.subspan(off, 2);
+    return unsigned(two[0]) | unsigned(two[1]) << 8;
 }
 inline int get_i16_le(Bytes b, std::size_t off) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(get_u16_le(b, off)));

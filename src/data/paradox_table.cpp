@@ -89,8 +89,12 @@ struct ParadoxTable::Impl {
     std::optional<Undo> undo;
 
     Bytes bytes() const {
-        return {reinterpret_cast<const unsigned char*>(image.constData()),
-                std::size_t(image.size())};
+        // Not constData(): for an empty array it points at a one-byte static, which makes
+        // GCC warn about reads that checkRange() already guards.
+        const char* data = const_cast<QByteArray&>(image).data_ptr().data();  // does not detach
+        if (!data)
+            return {};
+        return {reinterpret_cast<const unsigned char*>(data), std::size_t(image.size())};
     }
     MutableBytes mutableBytes() {
         return {reinterpret_cast<unsigned char*>(image.data()), std::size_t(image.size())};
@@ -110,6 +114,8 @@ struct ParadoxTable::Impl {
     std::pair<std::size_t, int> locate(qint64 row) const;
     void checkRow(qint64 row, bool allowEnd) const;
     QByteArray buildRecord(const ParadoxRowChange& change, const QByteArray* base) const;
+    // A record for a new row; a blank Autoincrement field gets ++autoInc.
+    QByteArray newRecord(const ParadoxRowChange& values, std::uint32_t& autoInc) const;
 
     // Writing.
     void requireWritable() const;
@@ -379,6 +385,23 @@ QByteArray ParadoxTable::Impl::buildRecord(const ParadoxRowChange& change,
     for (std::size_t i = 0; i < change.size(); ++i) {
         if (change[i])
             encodeValue(fields[i], *change[i], out, offsets[i], *codePage, path);
+    }
+    return record;
+}
+
+QByteArray ParadoxTable::Impl::newRecord(const ParadoxRowChange& values,
+                                         std::uint32_t& autoInc) const {
+    QByteArray record = buildRecord(values, nullptr);
+    if (autoIncField >= 0) {
+        const std::size_t field = std::size_t(autoIncField);
+        if (field >= values.size() || !values[field] || !values[field]->isValid()) {
+            ++autoInc;
+            put_px_int(
+                {reinterpret_cast<unsigned char*>(record.data()), std::size_t(record.size())},
+                offsets[field], 4, qint64(autoInc));
+        } else if (const qint64 given = values[field]->toLongLong(); given > qint64(autoInc)) {
+            autoInc = std::uint32_t(given);  // later rows must not reuse a value given here
+        }
     }
     return record;
 }
@@ -691,55 +714,69 @@ void ParadoxTable::insertRow(qint64 beforeRow, const ParadoxRowChange& values) {
     Impl& d = *m_impl;
     d.requireWritable();
     d.checkRow(beforeRow, true);
-    QByteArray record = d.buildRecord(values, nullptr);
-    std::uint32_t autoInc = 0;
-    const bool newAutoInc = d.autoIncField >= 0 && (std::size_t(d.autoIncField) >= values.size() ||
-                                                    !values[std::size_t(d.autoIncField)]);
-    if (newAutoInc) {
-        autoInc = get_u32_le(d.bytes(), kAutoInc) + 1;
-        put_px_int({reinterpret_cast<unsigned char*>(record.data()), std::size_t(record.size())},
-                   d.offsets[std::size_t(d.autoIncField)], 4, qint64(autoInc));
+    if (beforeRow == d.rows) {
+        appendRows({&values, 1});
+        return;
     }
+    std::uint32_t autoInc = get_u32_le(d.bytes(), kAutoInc);
+    const QByteArray record = d.newRecord(values, autoInc);
     d.beginChange();
     try {
-        if (newAutoInc)
-            put_u32_le(d.mutableBytes(), kAutoInc, autoInc);
-        const int cap = d.capacity();
-        if (d.chain.empty()) {
-            const unsigned block = d.allocateBlock();
-            d.linkAfter(0, block);
-            put_u16_le(d.mutableBytes(), kFirstBlock, block);
-            d.insertInto(block, 0, record);
-        } else if (beforeRow == d.rows) {
-            const unsigned last = d.chain.back().number;
-            if (d.countOf(last) < cap) {
-                d.insertInto(last, d.countOf(last), record);
-            } else {
-                const unsigned block = d.allocateBlock();
-                d.linkAfter(last, block);
-                d.insertInto(block, 0, record);
-            }
+        put_u32_le(d.mutableBytes(), kAutoInc, autoInc);
+        const auto [index, slot] = d.locate(beforeRow);
+        const unsigned block = d.chain[index].number;
+        const int count = d.chain[index].count;
+        if (count < d.capacity()) {
+            d.insertInto(block, slot, record);
         } else {
-            const auto [index, slot] = d.locate(beforeRow);
-            const unsigned block = d.chain[index].number;
-            const int count = d.chain[index].count;
-            if (count < cap) {
+            // Split: the upper half moves to a new block linked right after this one.
+            const unsigned added = d.allocateBlock();
+            d.linkAfter(block, added);
+            const int keep = count / 2;
+            d.moveRecords(block, keep, added, 0, count - keep);
+            std::memset(d.image.data() + d.recordOffset(block, keep), 0,
+                        std::size_t(count - keep) * std::size_t(d.recordSize));
+            d.setCount(block, keep);
+            d.setCount(added, count - keep);
+            if (slot <= keep)
                 d.insertInto(block, slot, record);
-            } else {
-                // Split: the upper half moves to a new block linked right after this one.
+            else
+                d.insertInto(added, slot - keep, record);
+        }
+        d.walkChain();
+        d.commitChange();
+    } catch (...) {
+        d.abandonChange();
+        throw;
+    }
+}
+
+void ParadoxTable::appendRows(std::span<const ParadoxRowChange> rows) {
+    Impl& d = *m_impl;
+    d.requireWritable();
+    if (rows.empty())
+        return;
+    std::uint32_t autoInc = get_u32_le(d.bytes(), kAutoInc);
+    std::vector<QByteArray> records;
+    records.reserve(rows.size());
+    for (const ParadoxRowChange& values : rows)
+        records.push_back(d.newRecord(values, autoInc));
+    d.beginChange();
+    try {
+        put_u32_le(d.mutableBytes(), kAutoInc, autoInc);
+        const int cap = d.capacity();
+        unsigned last = d.chain.empty() ? 0 : d.chain.back().number;
+        for (const QByteArray& record : records) {
+            if (last == 0) {
+                last = d.allocateBlock();
+                d.linkAfter(0, last);
+                put_u16_le(d.mutableBytes(), kFirstBlock, last);
+            } else if (d.countOf(last) >= cap) {
                 const unsigned added = d.allocateBlock();
-                d.linkAfter(block, added);
-                const int keep = count / 2;
-                d.moveRecords(block, keep, added, 0, count - keep);
-                std::memset(d.image.data() + d.recordOffset(block, keep), 0,
-                            std::size_t(count - keep) * std::size_t(d.recordSize));
-                d.setCount(block, keep);
-                d.setCount(added, count - keep);
-                if (slot <= keep)
-                    d.insertInto(block, slot, record);
-                else
-                    d.insertInto(added, slot - keep, record);
+                d.linkAfter(last, added);
+                last = added;
             }
+            d.insertInto(last, d.countOf(last), record);
         }
         d.walkChain();
         d.commitChange();

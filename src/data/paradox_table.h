@@ -110,6 +110,8 @@ public:
     void insertRow(qint64 beforeRow,
                    const ParadoxRowChange& values);  // beforeRow == rowCount() appends
     void appendRow(const ParadoxRowChange& values);
+    // Appends many rows as one change (an import): all of them or none.
+    void appendRows(std::span<const ParadoxRowChange> rows);
     void deleteRow(qint64 row);
 
 private:

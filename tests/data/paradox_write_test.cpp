@@ -289,6 +289,25 @@ TEST_F(ParadoxWrite, RandomEditsMatchAModel) {
     EXPECT_EQ(amounts(*ParadoxTable::open(path(), Access::Read)), model);
 }
 
+TEST_F(ParadoxWrite, AppendsManyRowsAsOneChange) {
+    auto table = newMovementTable(3);
+    std::vector<ParadoxRowChange> rows;
+    for (int i = 0; i < 500; ++i)
+        rows.push_back(numbered(3 + i));
+    table->appendRows(rows);
+    std::vector<int> expected;
+    for (int i = 0; i < 503; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(amounts(*ParadoxTable::open(path(), Access::Read)), expected);
+    expectConsistent(readFile(path()));
+
+    const QByteArray before = readFile(path());
+    rows[250][2] = QStringLiteral("TROP LONG POUR A8");
+    EXPECT_THROW(table->appendRows(rows), DataError);
+    EXPECT_EQ(readFile(path()), before) << "one bad row: nothing appended";
+    EXPECT_EQ(table->rowCount(), 503);
+}
+
 TEST_F(ParadoxWrite, RefusesChangesToTablesItMayNotWrite) {
     struct Case {
         const char* name;
