@@ -207,7 +207,8 @@ TEST(ReportLayout, AutoSizeKeepsTheAlignmentPoint) {
         label.alignment = c.alignment;
         report.add(makeBand("Detail", BandKind::Detail, 30)).add(label);
         ReportLayout layout(report);
-        const Box* box = findBox(layout.page(0), "Auto");
+        const Page page = layout.page(0);
+        const Box* box = findBox(page, "Auto");
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->widthPx, textPx);
         EXPECT_EQ(box->leftPx, kMarginPx + c.expectedLeftPx);
@@ -221,7 +222,8 @@ TEST(ReportLayout, AutoSizeTakesTheWidestLineOfThePrintedText) {
     label.onPrint = [](QString& text) { text = QStringLiteral("court\nune ligne plus longue"); };
     report.add(makeBand("Detail", BandKind::Detail, 30)).add(label);
     ReportLayout layout(report);
-    const Box* box = findBox(layout.page(0), "Auto");
+    const Page page = layout.page(0);
+    const Box* box = findBox(page, "Auto");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text, QStringLiteral("court\nune ligne plus longue"));
     EXPECT_EQ(box->widthPx,
@@ -248,7 +250,8 @@ TEST(ReportLayout, LabelAlignedToTheBandIsPlacedByItsAlignment) {
         label.alignment = c.alignment;
         report.add(makeBand("Title", BandKind::Title, 85)).add(label);
         ReportLayout layout(report);
-        const Box* box = findBox(layout.page(0), "Centred");
+        const Page page = layout.page(0);
+        const Box* box = findBox(page, "Centred");
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->leftPx, kMarginPx + c.expectedLeftPx) << c.widthPx;
         EXPECT_EQ(box->alignment, c.alignment);
