@@ -126,12 +126,12 @@ NumberSeparators NumberSeparators::system() {
     static const NumberSeparators cached = [] {
         const QLocale locale = QLocale::system();
         NumberSeparators separators;
-        const QString decimal = locale.decimalPoint();
-        const QString group = locale.groupSeparator();
-        if (decimal.size() == 1)
-            separators.decimal = decimal.at(0);
-        if (group.size() == 1)
-            separators.thousands = group.at(0);
+        const QString decimalText = locale.decimalPoint();
+        const QString groupText = locale.groupSeparator();
+        if (decimalText.size() == 1)
+            separators.decimal = decimalText.at(0);
+        if (groupText.size() == 1)
+            separators.thousands = groupText.at(0);
         if (separators.thousands == separators.decimal)
             separators.thousands =
                 separators.decimal == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(',');
