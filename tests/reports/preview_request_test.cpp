@@ -96,6 +96,20 @@ TEST_F(PreviewRequest, SecondRequestForAnOpenTemplateDoesNothing) {
     EXPECT_TRUE(secondReturned);
 }
 
+TEST_F(PreviewRequest, RequestWhileThePagesAreBuiltDoesNothing) {
+    TextRows rows({QStringLiteral("un")});
+    ReportTemplate report = textTemplate(QStringLiteral("A"), &rows);
+    int nestedRequests = 0;
+    report.bands[1].beforePrint = [&](Band&) {
+        ++nestedRequests;
+        preview(report);  // must return at once, not open a second window
+        EXPECT_LE(openPreviewWindows().size(), 1u);
+    };
+    later([] { closePreviewWindows(); });
+    preview(report);
+    EXPECT_GT(nestedRequests, 0);
+}
+
 TEST_F(PreviewRequest, TwoTemplatesNestAndTheFirstReturnsAfterTheSecond) {
     ReportTemplate first = textTemplate(QStringLiteral("A"));
     ReportTemplate second = textTemplate(QStringLiteral("B"));
