@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QProcess>
 
 using namespace etb::data;
 using etb::testing::Movement;
@@ -211,4 +212,27 @@ TEST(Query, ErrorsNameWhatIsMissing) {
     } catch (const DataError& error) {
         EXPECT_TRUE(error.message().contains(QStringLiteral("« DozorDb.db »")));
     }
+}
+
+TEST(Query, ATableHeldByAnotherProgramFailsAsLocked) {
+    MovementDirectory dir({mv("DEPENSE", "900", "900", 10)});
+    QProcess holder;
+    holder.start(QStringLiteral(ETB_HELPER_DIR "/paradox_lock_holder"),
+                 {QStringLiteral("hold"), dir.tablePath()});
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    ASSERT_EQ(holder.readLine().trimmed(), QByteArray("ready"));
+    Statement s(dir.dataDir());
+    try {
+        s.query.open();
+        ADD_FAILURE() << "a locked table was read";
+    } catch (const DataError& error) {
+        EXPECT_EQ(error.kind(), DataError::Kind::Locked);
+    }
+    TTable table;
+    configureMovementTable(table, dir.dataDir());
+    EXPECT_THROW(table.open(), DataError);
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(10000));
+    s.query.open();
+    EXPECT_EQ(s.rows().size(), 2);
 }
