@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -546,9 +547,14 @@ void JournaledFile::createAtomically(const QString& filePath, const QByteArray& 
     ::close(fd);
     if (rc == 0) {
         rc = faultPoint();
-        // link() refuses to replace a file that appeared in the meantime.
-        if (rc == 0 && ::link(tempName.constData(), finalName.constData()) != 0)
+        // Neither step replaces a file that appeared in the meantime; link() serves file
+        // systems that lack the no-replace rename.
+        if (rc == 0 && ::renameat2(AT_FDCWD, tempName.constData(), AT_FDCWD, finalName.constData(),
+                                   RENAME_NOREPLACE) != 0) {
             rc = errno;
+            if (rc == EINVAL || rc == ENOSYS)
+                rc = ::link(tempName.constData(), finalName.constData()) == 0 ? 0 : errno;
+        }
     }
     ::unlink(tempName.constData());
     if (rc == EEXIST) {

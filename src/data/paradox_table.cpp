@@ -53,6 +53,13 @@ bool knownType(unsigned code) {
 
 }  // namespace
 
+// Copies of what a change touched, to put the image back when the change fails.
+struct ParadoxChangeUndo {
+    qint64 imageSize = 0;
+    QByteArray header;
+    std::map<unsigned, QByteArray> blocks;
+};
+
 struct ParadoxTable::Impl {
     struct Block {
         unsigned number = 0;
@@ -80,13 +87,7 @@ struct ParadoxTable::Impl {
     QString readOnlyReason;
     int autoIncField = -1;
 
-    // Copies of what a change touched, to put the image back when the change fails.
-    struct Undo {
-        qint64 imageSize = 0;
-        QByteArray header;
-        std::map<unsigned, QByteArray> blocks;
-    };
-    std::optional<Undo> undo;
+    std::optional<ParadoxChangeUndo> undo;
 
     Bytes bytes() const {
         // Not constData(): for an empty array it points at a one-byte static, which makes

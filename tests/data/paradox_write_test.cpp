@@ -364,6 +364,17 @@ TEST_F(ParadoxWrite, ReadOnlyFileOpensButRefusesChanges) {
     EXPECT_FALSE(readOnly->canWrite());
     EXPECT_THROW(readOnly->appendRow(numbered(3)), DataError);
     QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    readOnly.reset();
+
+    // A read-only directory: no journal can be made there, so no change is possible.
+    const QFileDevice::Permissions dirPermissions = QFile::permissions(m_dir.path());
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    auto inReadOnlyDir = ParadoxTable::open(path(), Access::Write);
+    EXPECT_FALSE(inReadOnlyDir->canWrite());
+    EXPECT_THROW(inReadOnlyDir->deleteRow(0), DataError);
+    inReadOnlyDir.reset();
+    QFile::setPermissions(m_dir.path(), dirPermissions);
+    EXPECT_EQ(ParadoxTable::open(path(), Access::Read)->rowCount(), 2);
 }
 
 // Every system call of a change fails in turn (disk full, refused, read-only medium): the
