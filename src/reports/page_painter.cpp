@@ -66,7 +66,7 @@ void paintText(const Box& box, QPainter& painter) {
     QTextLayout layout(layoutText(box.text), fontFor(box.font), designDevice());
     layOutText(layout, box.widthPx, box.alignment, box.wordWrap,
                box.readingOrder == ReadingOrder::RightToLeft);
-    painter.setPen(Qt::black);
+    painter.setPen(box.font.color);
     layout.draw(&painter, outer.topLeft());
 }
 

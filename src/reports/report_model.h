@@ -32,6 +32,7 @@ struct FontSpec {
     QString family = QStringLiteral("Arial");
     int pointSize = 10;
     bool bold = false;
+    QColor color = Qt::black;  // the window-text colour
 };
 
 struct PageSetup {
