@@ -344,12 +344,19 @@ void PreviewWindow::applyZoom() {
 
     m_syncing = true;
     int item = 0;
-    if (m_zoomMode == ZoomMode::PageWidth)
+    if (m_zoomMode == ZoomMode::PageWidth) {
         item = 1;
-    else if (m_zoomMode == ZoomMode::Percent)
-        item = std::max(0, m_zoomBox->findData(m_percent));
-    if (m_zoomMode != ZoomMode::Percent || m_zoomBox->findData(m_percent) >= 0)
-        m_zoomBox->setCurrentIndex(item);
+    } else if (m_zoomMode == ZoomMode::Percent) {
+        item = m_zoomBox->findData(m_percent);
+        if (item < 0) {
+            // A percentage not in the list joins it, in order, so the box shows what is set.
+            item = 2;
+            while (item < m_zoomBox->count() && m_zoomBox->itemData(item).toInt() < m_percent)
+                ++item;
+            m_zoomBox->insertItem(item, QStringLiteral("%1 %").arg(m_percent), m_percent);
+        }
+    }
+    m_zoomBox->setCurrentIndex(item);
     m_syncing = false;
 }
 

@@ -8,6 +8,7 @@
 #include "reports/preview_thumbnails.h"
 
 #include <gtest/gtest.h>
+#include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -144,10 +145,13 @@ TEST_F(PreviewWindowTest, Zoom) {
     EXPECT_LE(view->width(), room.width());
     EXPECT_GE(view->width(), room.width() - area->verticalScrollBar()->sizeHint().width() - 2);
 
-    for (int percent : {50, 100, 200}) {
+    const auto* zoomBox = m_window->findChild<QComboBox*>(QStringLiteral("zoom"));
+    ASSERT_NE(zoomBox, nullptr);
+    for (int percent : {50, 100, 200, 60}) {
         m_window->setZoomPercent(percent);
         EXPECT_EQ(m_window->zoomMode(), PreviewWindow::ZoomMode::Percent);
         EXPECT_NEAR(m_window->zoomPercent(), percent, 0.01);
+        EXPECT_EQ(zoomBox->currentText(), QStringLiteral("%1 %").arg(percent));
     }
 }
 
