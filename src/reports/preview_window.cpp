@@ -28,7 +28,9 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <QWheelEvent>
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 
 namespace etb::reports {
@@ -570,8 +572,36 @@ bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::Resize && watched == m_scroll->viewport()) {
         if (m_zoomMode != ZoomMode::Percent)
             applyZoom();
+    } else if (event->type() == QEvent::Wheel && watched == m_scroll->viewport()) {
+        if (wheelTurnsPage(static_cast<QWheelEvent*>(event)))
+            return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// The wheel scrolls the page; past its top or bottom it turns to the previous or next page,
+// a whole notch at a time so that a touchpad does not race through the report.
+bool PreviewWindow::wheelTurnsPage(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    const QScrollBar* bar = m_scroll->verticalScrollBar();
+    const bool down = delta < 0;
+    if (delta == 0 || (down ? bar->value() < bar->maximum() : bar->value() > bar->minimum())) {
+        m_wheelTurn = 0;
+        return false;
+    }
+    if ((m_wheelTurn < 0) != down)
+        m_wheelTurn = 0;
+    m_wheelTurn += delta;
+    if (std::abs(m_wheelTurn) < QWheelEvent::DefaultDeltasPerStep)
+        return true;
+    m_wheelTurn = 0;
+    if (down && m_current + 1 < pageCount()) {
+        nextPage();
+    } else if (!down && m_current > 0) {
+        previousPage();
+        m_scroll->verticalScrollBar()->setValue(m_scroll->verticalScrollBar()->maximum());
+    }
+    return true;
 }
 
 void PreviewWindow::keyPressEvent(QKeyEvent* event) {

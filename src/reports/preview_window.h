@@ -17,6 +17,7 @@ class QPrinter;
 class QScrollArea;
 class QSpinBox;
 class QTimer;
+class QWheelEvent;
 
 namespace etb::reports {
 
@@ -98,6 +99,7 @@ private:
     void createToolBars();
     void fitOuterSize();
     bool handleKey(QKeyEvent* event);
+    bool wheelTurnsPage(QWheelEvent* event);
     void showCurrentPage();
     void applyZoom();
     void updatePageControls();
@@ -134,6 +136,7 @@ private:
     bool m_failed = false;
     bool m_closed = false;
     bool m_syncing = false;  // page controls being updated from the current page
+    int m_wheelTurn = 0;     // wheel turn gathered past the page's top or bottom
 
     PageSearch m_search;
     QTimer* m_searchTimer = nullptr;

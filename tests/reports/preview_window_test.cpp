@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <chrono>
 #include <thread>
 
@@ -117,6 +118,24 @@ TEST_F(PreviewWindowTest, GoToPageFromTheNumberAndTheThumbnails) {
     EXPECT_EQ(m_window->currentPage(), m_window->pageCount() - 1);
     m_window->goToPage(-5);
     EXPECT_EQ(m_window->currentPage(), 0);
+}
+
+TEST_F(PreviewWindowTest, WheelPastTheWholePageTurnsIt) {
+    m_window->zoomWholePage();
+    QWidget* viewport = m_window->findChild<QScrollArea*>(QStringLiteral("pageArea"))->viewport();
+    const auto turn = [viewport](int delta) {
+        QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(viewport, &wheel);
+    };
+    turn(-120);
+    EXPECT_EQ(m_window->currentPage(), 1);
+    turn(-120);
+    EXPECT_EQ(m_window->currentPage(), 2);
+    turn(60);  // half a notch: not yet
+    EXPECT_EQ(m_window->currentPage(), 2);
+    turn(60);
+    EXPECT_EQ(m_window->currentPage(), 1);
 }
 
 TEST_F(PreviewWindowTest, EscapeClosesTheWindow) {
