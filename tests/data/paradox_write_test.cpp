@@ -422,7 +422,7 @@ TEST_F(ParadoxWrite, FailedWritesLeaveTheTableAsItWas) {
     }
 }
 
-TEST_F(ParadoxWrite, TornJournalIsDroppedAndHotJournalRolledBack) {
+TEST_F(ParadoxWrite, TornJournalIsDroppedWithoutTouchingTheTable) {
     auto table = newMovementTable(3);
     table.reset();
     const QByteArray before = readFile(path());
