@@ -158,6 +158,20 @@ QStringList TQuery::columnNames() const {
     return names;
 }
 
+qint64 TQuery::resultBytes() const {
+    if (!m_result)
+        return 0;
+    qint64 bytes = 0;
+    for (const ResultColumn& column : m_result->columns) {
+        bytes += static_cast<qint64>(column.numbers.capacity() * sizeof(double) +
+                                     column.texts.capacity() * sizeof(quint32) +
+                                     column.blank.capacity() / 8);
+    }
+    for (const QString& text : m_result->pool)
+        bytes += static_cast<qint64>(sizeof(QString) + text.capacity() * 2);
+    return bytes;
+}
+
 namespace {
 
 // The Paradox tables a statement reads, open for reading while it runs, and the first error

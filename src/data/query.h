@@ -19,14 +19,17 @@ public:
     explicit TQuery(QObject* parent = nullptr);
     ~TQuery() override;
 
-    QString databaseName;              // data directory, as for TTable
-    QStringList sql;                   // the statement, one line per entry
+    QString databaseName;                // data directory, as for TTable
+    QStringList sql;                     // the statement, one line per entry
     QHash<QString, QString> tableFiles;  // table name in the statement -> file name
 
     bool canModify() const override { return false; }
 
     // The result's column names in order ("N", "type", "MIN OF chp", ...).
     QStringList columnNames() const;
+
+    // Bytes the result's columns and texts take in memory (0 when closed).
+    qint64 resultBytes() const;
 
 protected:
     void doOpen() override;
