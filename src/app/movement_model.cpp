@@ -121,8 +121,6 @@ QVariant MovementModel::headerData(int section, Qt::Orientation orientation, int
             return section == m_indicatorRow ? indicatorText() : QString();
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
-        case Qt::FontRole:
-            return m_titleFont;
         default:
             return {};
     }
