@@ -595,6 +595,10 @@ std::unique_ptr<ParadoxTable> ParadoxTable::open(const QString& filePath, Access
         impl->readOnlyReason = QStringLiteral("elle a une clé primaire");
     } else if (get_u8(b, kWriteProtected) != 0) {
         impl->readOnlyReason = QStringLiteral("elle est protégée en écriture");
+    } else if (codePage == 0 && !ParadoxCodePage::find(impl->storedCodePage)) {
+        // Text read through the fallback page may be wrong; writing it back would spoil it.
+        impl->readOnlyReason = QStringLiteral("sa page de code (%1) n'est pas prise en charge")
+                                   .arg(impl->storedCodePage);
     } else if (get_u8(b, kModifiedFlags1) != 0 || get_u8(b, kModifiedFlags2) != 0) {
         impl->readOnlyReason = QStringLiteral("elle doit être reconstruite");
     } else {

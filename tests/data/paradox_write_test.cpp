@@ -326,6 +326,7 @@ TEST_F(ParadoxWrite, RefusesChangesToTablesItMayNotWrite) {
         {"rebuild flag", [](QByteArray& b) { b[0x14] = 1; }, Access::Write},
         {"second rebuild flag", [](QByteArray& b) { b[0x2A] = 1; }, Access::Write},
         {"free list loops into the chain", [](QByteArray& b) { put16(b, 0x4D, 1); }, Access::Write},
+        {"double-byte code page", [](QByteArray& b) { put16(b, 0x6A, 936); }, Access::Write},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
