@@ -190,6 +190,18 @@ TEST_F(MovementGridTest, DownOnTheLastRowAppendsOneRow) {
     EXPECT_EQ(grid->model()->rowCount(), 4);
 }
 
+TEST_F(MovementGridTest, TabAndShiftTabMoveBetweenCells) {
+    grid->setCurrentIndex(grid->model()->index(1, 0));
+    key(Qt::Key_Tab);
+    EXPECT_EQ(grid->currentIndex(), grid->model()->index(1, 1));
+    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(grid->currentIndex(), grid->model()->index(1, 3));
+    key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(grid->currentIndex(), grid->model()->index(1, 2));
+    EXPECT_EQ(grid, QApplication::focusWidget());
+}
+
 TEST_F(MovementGridTest, CtrlDeleteAsksFirst) {
     struct Case {
         QMessageBox::StandardButton answer;

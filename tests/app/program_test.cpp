@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -188,6 +189,37 @@ TEST(ProgramTest, StartupFailuresEndWithCodeOneBeforeAnyWindow) {
         EXPECT_EQ(lines[1], withFullStop(lines[1].chopped(lines[1].endsWith(QLatin1Char('.')))))
             << lines[1].toStdString();
     }
+}
+
+// A second copy of the program holds the table: the statement cannot read it.
+TEST(ProgramTest, TableLockedByAnotherCopyEndsStartupWithCodeOne) {
+    WorkDir dir;
+    dir.createMovements(testing::sampleMovements());
+    QProcess other;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    other.setProcessEnvironment(environment);
+    other.setWorkingDirectory(QDir::currentPath());
+    other.start(QStringLiteral(ETB_APP_EXE), {});
+    ASSERT_TRUE(other.waitForStarted());
+    bool locked = false;
+    for (int attempt = 0; attempt < 200 && !locked; ++attempt) {
+        try {
+            data::ParadoxTable::open(dir.tablePath(), data::ParadoxTable::Access::Read);
+            QTest::qWait(50);
+        } catch (const data::DataError& error) {
+            locked = error.kind() == data::DataError::Kind::Locked;
+        }
+    }
+    ASSERT_TRUE(locked);
+
+    ProgramRun program;
+    EXPECT_EQ(program.run([](TForm1&) {}), 1);
+    ASSERT_EQ(program.recorder.boxes.size(), 1u);
+    EXPECT_EQ(program.recorder.boxes[0].title, QStringLiteral("Erreur d'application"));
+    EXPECT_FALSE(program.steps.contains(QStringLiteral("FormCreate")));
+    other.kill();
+    other.waitForFinished();
 }
 
 TEST(ProgramTest, CreateHandlerErrorIsShownAndTheProgramGoesOnWithAnEmptyGrid) {
