@@ -221,28 +221,28 @@ struct JournalImage {
 
 // Parses a journal; nullopt when it is incomplete or damaged (a torn journal).
 std::optional<JournalImage> parseJournal(const QByteArray& bytes) {
+    // The journal delimits itself (entry count, lengths, then the checksum), so bytes left
+    // after it by an earlier, longer journal are ignored.
     const qint64 headerSize = 8 + 8 + 8;
     if (bytes.size() < headerSize + 8 || std::memcmp(bytes.constData(), kJournalMagic, 8) != 0)
-        return std::nullopt;
-    const qint64 bodyEnd = bytes.size() - 8;
-    if (readU64(bytes.constData() + bodyEnd) != checksum(bytes.constData(), bodyEnd))
         return std::nullopt;
     JournalImage image;
     image.fileSize = qint64(readU64(bytes.constData() + 8));
     const std::uint64_t count = readU64(bytes.constData() + 16);
     qint64 pos = headerSize;
     for (std::uint64_t i = 0; i < count; ++i) {
-        if (bodyEnd - pos < 16)
+        if (bytes.size() - pos < 16 + 8)
             return std::nullopt;
         const std::uint64_t offset = readU64(bytes.constData() + pos);
         const std::uint64_t length = readU64(bytes.constData() + pos + 8);
         pos += 16;
-        if (length > std::uint64_t(bodyEnd - pos) || offset > (std::uint64_t(1) << 40))
+        if (length > std::uint64_t(bytes.size() - pos - 8) || offset > (std::uint64_t(1) << 40))
             return std::nullopt;
         image.ranges.push_back({qint64(offset), bytes.mid(pos, qint64(length))});
         pos += qint64(length);
     }
-    if (pos != bodyEnd || image.fileSize < 0)
+    if (bytes.size() - pos < 8 || image.fileSize < 0 ||
+        readU64(bytes.constData() + pos) != checksum(bytes.constData(), pos))
         return std::nullopt;
     return image;
 }
