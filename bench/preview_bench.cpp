@@ -1,10 +1,13 @@
 // Preview speed on the statement report: from the request (data set read again, window made,
 // pages planned) to the window with its first page painted, for statements of a thousand and
-// a million rows; and painting a page near the end of a 27,000-page statement.
+// a million rows; painting a page near the end of a 27,000-page statement; and a text search
+// through all of its pages.
 #include "data/data_set.h"
 #include "data/field.h"
 #include "reports/form2.h"
+#include "reports/preview_page_cache.h"
 #include "reports/preview_page_view.h"
+#include "reports/preview_search.h"
 #include "reports/preview_window.h"
 
 #include <benchmark/benchmark.h>
@@ -95,6 +98,24 @@ void BM_PaintPageNearTheEnd(benchmark::State& state) {
     window.close();
 }
 BENCHMARK(BM_PaintPageNearTheEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Searching the laid-out texts of every page of a 27,000-page statement for a text that is not
+// there: the whole work the preview spreads over slices of its event loop.
+void BM_SearchEveryPage(benchmark::State& state) {
+    GeneratedStatement q1(1000000);
+    q1.open();
+    reports::TForm2 form2(&q1);
+    reports::PageCache pages(form2.QuickRep2);
+    for (auto _ : state) {
+        reports::PageSearch search;
+        search.start(QStringLiteral("introuvable"), {}, pages.pageCount());
+        while (search.step(pages, 1000)) {
+        }
+        benchmark::DoNotOptimize(search.found());
+    }
+    state.counters["pages"] = pages.pageCount();
+}
+BENCHMARK(BM_SearchEveryPage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 
