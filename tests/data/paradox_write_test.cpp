@@ -289,6 +289,55 @@ TEST_F(ParadoxWrite, RandomEditsMatchAModel) {
     EXPECT_EQ(amounts(*ParadoxTable::open(path(), Access::Read)), model);
 }
 
+// Older formats take changes too, and every header byte outside the counts, links and
+// update time stays as it was (unknown counters, pointer garbage, names).
+TEST_F(ParadoxWrite, KeepsTheHeaderBytesItDoesNotOwn) {
+    for (const int version : {3, 4, 9, 0x0B, 0x0C}) {
+        SCOPED_TRACE(version);
+        TableSpec spec;
+        spec.version = version;
+        spec.codePage = 850;
+        spec.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
+        QByteArray file = buildHeader(spec, {1, 1, 1, 1, 1, 0});
+        file[0x16] = char(0xAB);  // pointer garbage
+        file[0x2E] = 9;           // unknown counter
+        file += buildBlock(spec, 0, 0,
+                           {alpha("601", 3) + alpha("1", 3) + alpha("\x90T\xE9", 8) + number(5)});
+        QFile::remove(path());
+        writeFile(path(), file);
+        {
+            auto table = ParadoxTable::open(path(), Access::Write);
+            ASSERT_TRUE(table->canWrite()) << table->readOnlyReason().toStdString();
+            EXPECT_EQ(table->value(0, 2), QVariant(QStringLiteral("ÉTÚ")));
+            std::vector<ParadoxRowChange> rows;
+            for (int i = 0; i < 99; ++i)
+                rows.push_back(numbered(i));
+            table->appendRows(rows);
+            table->appendRow(numbered(99));
+            table->updateRow(0, movement(QStringLiteral("ÀÉ"), {}, QStringLiteral("Ü"), 1.5));
+            table->deleteRow(50);
+        }
+        const QByteArray after = readFile(path());
+        expectConsistent(after);
+        const int headerSize = int(get16(file, 2));
+        auto owned = [](int off) {
+            return (off >= 0x06 && off < 0x12) || (off >= 0x3A && off < 0x3C) ||
+                   (off >= 0x49 && off < 0x4F) || (off >= 0x60 && off < 0x64);
+        };
+        for (int off = 0; off < headerSize; ++off) {
+            if (!owned(off) || (version < 5 && off >= 0x60 && off < 0x64)) {
+                ASSERT_EQ(after[off], file[off]) << "header byte 0x" << std::hex << off;
+            }
+        }
+        const auto table = ParadoxTable::open(path(), Access::Read);
+        ASSERT_EQ(table->rowCount(), 100);
+        EXPECT_EQ(table->row(0), (etb::data::ParadoxRow{QStringLiteral("ÀÉ"), QVariant(),
+                                                        QStringLiteral("Ü"), 1.5}));
+        EXPECT_EQ(after.mid(headerSize + 6, 3), QByteArray("\xB7\x90\0", 3))
+            << "written in code page 850";
+    }
+}
+
 TEST_F(ParadoxWrite, AppendsManyRowsAsOneChange) {
     auto table = newMovementTable(3);
     std::vector<ParadoxRowChange> rows;
