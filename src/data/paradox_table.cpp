@@ -587,6 +587,17 @@ std::unique_ptr<ParadoxTable> ParadoxTable::open(const QString& filePath, Access
                               .arg(numRecords)
                               .arg(impl->rows);
     }
+    // The legacy engine's lock files are left alone; they only hint that it may be using
+    // the directory (they also survive its crashes, so they do not stop us).
+    const QDir directory = QFileInfo(filePath).absoluteDir();
+    for (const QString& entry : directory.entryList(
+             {QStringLiteral("PARADOX.LCK"), QStringLiteral("PDOXUSRS.LCK")}, QDir::Files)) {
+        impl->warnings
+            << QStringLiteral(
+                   "Le fichier %1 est présent à côté de « %2 » : un autre programme utilise "
+                   "peut-être cette table.")
+                   .arg(entry, shown(filePath));
+    }
     if (access == Access::Read) {
         impl->readOnlyReason = QStringLiteral("elle est ouverte en lecture seule");
     } else if (!file->writable()) {

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QTime>
 
 #include <functional>
@@ -229,6 +230,18 @@ TEST(ParadoxRead, TrustsTheChainWhenTheHeaderCountDiffers) {
     EXPECT_EQ(table->rowCount(), 1);
     ASSERT_EQ(table->warnings().size(), 1);
     EXPECT_TRUE(table->warnings()[0].contains(QStringLiteral("DozorDb.db")));
+}
+
+TEST(ParadoxRead, MentionsTheLegacyLockFilesWithoutTouchingThem) {
+    QTemporaryDir dir;
+    writeFile(tablePath(dir), movementExample(true));
+    writeFile(dir.filePath(QStringLiteral("PDOXUSRS.LCK")), "lock");
+    const auto table = ParadoxTable::open(tablePath(dir), ParadoxTable::Access::Write);
+    ASSERT_EQ(table->warnings().size(), 1);
+    EXPECT_TRUE(table->warnings()[0].contains(QStringLiteral("PDOXUSRS.LCK")));
+    EXPECT_TRUE(table->canWrite());
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("PDOXUSRS.LCK"))), QByteArray("lock"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("PARADOX.LCK"))));
 }
 
 TEST(ParadoxRead, ReadsAnEmptyTable) {
