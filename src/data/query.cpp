@@ -381,10 +381,6 @@ void TQuery::doOpen() {
     auto result = std::make_unique<Result>();
     const int columnCount = sqlite3_column_count(statement.stmt);
     result->columns.resize(columnCount);
-    // While reading, a cell is a kind (0 blank, 1 number, 2 text) and a payload (the number
-    // or the pool index); columns settle on one type once every row is in.
-    std::vector<std::vector<unsigned char>> kinds(columnCount);
-    std::vector<std::vector<double>> payloads(columnCount);
     QHash<QByteArray, quint32> interned;
     auto intern = [&](const char* data, int size) -> quint32 {
         const QByteArray key = QByteArray::fromRawData(data, size);
@@ -396,30 +392,63 @@ void TQuery::doOpen() {
         interned.insert(QByteArray(data, size), id);
         return id;
     };
+    auto internNumber = [&](double value) {
+        const QByteArray number = formatGeneral(value, NumberSeparators{}).toUtf8();
+        return intern(number.constData(), static_cast<int>(number.size()));
+    };
     for (int c = 0; c < columnCount; ++c)
         result->columns[c].name = spellingInStatement(
             resultColumnName(QString::fromUtf8(sqlite3_column_name(statement.stmt, c))), text);
 
+    // A column takes the type of its first value: numbers, or texts (a number that follows
+    // texts is kept as its text; texts that follow numbers turn the column into texts).
+    // Blanks before the first value are filled in when the type is known.
+    auto becomeTexts = [&](ResultColumn& column, std::size_t rows) {
+        column.texts.resize(rows);
+        for (std::size_t r = 0; r < column.numbers.size(); ++r)
+            column.texts[r] = column.blank[r] ? 0 : internNumber(column.numbers[r]);
+        std::vector<double>().swap(column.numbers);
+        std::vector<bool>().swap(column.blank);
+        column.type = FieldType::String;
+    };
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
+        const auto rows = static_cast<std::size_t>(result->rowCount);
         for (int c = 0; c < columnCount; ++c) {
+            ResultColumn& column = result->columns[c];
             switch (sqlite3_column_type(statement.stmt, c)) {
                 case SQLITE_INTEGER:
-                case SQLITE_FLOAT:
-                    kinds[c].push_back(1);
-                    payloads[c].push_back(sqlite3_column_double(statement.stmt, c));
+                case SQLITE_FLOAT: {
+                    const double value = sqlite3_column_double(statement.stmt, c);
+                    if (column.type == FieldType::String) {
+                        column.texts.push_back(internNumber(value));
+                    } else {
+                        if (column.type == FieldType::Unknown) {
+                            column.type = FieldType::Float;
+                            column.numbers.assign(rows, 0.0);
+                            column.blank.assign(rows, true);
+                        }
+                        column.numbers.push_back(value);
+                        column.blank.push_back(false);
+                    }
                     break;
+                }
                 case SQLITE_TEXT: {
                     const auto* data =
                         reinterpret_cast<const char*>(sqlite3_column_text(statement.stmt, c));
                     const int size = sqlite3_column_bytes(statement.stmt, c);
-                    kinds[c].push_back(2);
-                    payloads[c].push_back(intern(data, size));
+                    if (column.type != FieldType::String)
+                        becomeTexts(column, rows);
+                    column.texts.push_back(intern(data, size));
                     break;
                 }
                 default:
-                    kinds[c].push_back(0);
-                    payloads[c].push_back(0.0);
+                    if (column.type == FieldType::String) {
+                        column.texts.push_back(0);
+                    } else if (column.type == FieldType::Float) {
+                        column.numbers.push_back(0.0);
+                        column.blank.push_back(true);
+                    }
                     break;
             }
         }
@@ -430,43 +459,16 @@ void TQuery::doOpen() {
             throw *tables.error;
         throw sqlError(database.error(), text);
     }
-
     for (int c = 0; c < columnCount; ++c) {
         ResultColumn& column = result->columns[c];
-        const auto& kind = kinds[c];
-        bool anyText = false;
-        bool anyNumber = false;
-        for (const unsigned char k : kind) {
-            anyText = anyText || k == 2;
-            anyNumber = anyNumber || k == 1;
-        }
-        if (anyText) {
+        const char* declared = sqlite3_column_decltype(statement.stmt, c);
+        // A column without a value: a declared text column reads as blank texts; any other
+        // stays untyped and binds to any field object.
+        if (column.type == FieldType::Unknown && declared &&
+            QByteArray(declared).toUpper().contains("TEXT")) {
             column.type = FieldType::String;
-            column.texts.resize(kind.size());
-            for (std::size_t r = 0; r < kind.size(); ++r) {
-                if (kind[r] == 2) {
-                    column.texts[r] = static_cast<quint32>(payloads[c][r]);
-                } else if (kind[r] == 1) {
-                    const QByteArray number =
-                        formatGeneral(payloads[c][r], NumberSeparators{}).toUtf8();
-                    column.texts[r] = intern(number.constData(), static_cast<int>(number.size()));
-                }
-            }
-        } else {
-            const char* declared = sqlite3_column_decltype(statement.stmt, c);
-            if (anyNumber)
-                column.type = FieldType::Float;
-            else if (declared && QByteArray(declared).toUpper().contains("TEXT"))
-                column.type = FieldType::String;
-            column.blank.resize(kind.size());
-            for (std::size_t r = 0; r < kind.size(); ++r)
-                column.blank[r] = kind[r] == 0;
-            column.numbers = std::move(payloads[c]);
-            if (column.type == FieldType::String)
-                column.texts.assign(kind.size(), 0);
+            column.texts.assign(static_cast<std::size_t>(result->rowCount), 0);
         }
-        std::vector<unsigned char>().swap(kinds[c]);
-        std::vector<double>().swap(payloads[c]);
     }
 
     std::vector<ColumnInfo> columns;

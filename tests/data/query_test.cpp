@@ -236,3 +236,24 @@ TEST(Query, ATableHeldByAnotherProgramFailsAsLocked) {
     s.query.open();
     EXPECT_EQ(s.rows().size(), 2);
 }
+
+TEST(Query, AColumnMixingNumbersAndTextsReadsAsTexts) {
+    MovementDirectory dir({mv("DEPENSE", "900", "900", 10.5), mv("", "901", "", 3)});
+    for (const char* order : {"", "desc"}) {
+        TQuery query;
+        query.databaseName = dir.dataDir();
+        query.tableFiles.insert(QStringLiteral("testedb"), QStringLiteral("DozorDb.db"));
+        query.sql = QStringList{
+            QStringLiteral("select montant as v from testedb union all"),
+            QStringLiteral("select type from testedb order by 1 %1").arg(QString::fromUtf8(order))};
+        TStringField* v = query.addField<TStringField>(QStringLiteral("V"), 10);
+        query.open();
+        QStringList values;
+        for (query.first(); !query.eof(); query.next())
+            values.append(v->isNull() ? QStringLiteral("-") : v->asString());
+        values.sort();
+        EXPECT_EQ(values, (QStringList{QStringLiteral("-"), QStringLiteral("10.5"),
+                                       QStringLiteral("3"), QStringLiteral("DEPENSE")}))
+            << order;
+    }
+}
