@@ -17,7 +17,8 @@ struct NumberSeparators {
     static NumberSeparators system();  // from QLocale::system()
 };
 
-// "##,##0.00": grouped integer part, at least one integer digit, exactly two decimals.
+// "##,##0.00": grouped integer part, at least one integer digit, exactly two decimals,
+// rounded half away from zero on the shortest decimal form of the value (1,005 -> 1,01).
 QString formatDisplay(double value, const NumberSeparators& separators);
 
 // The text the amount's cell editor starts from: the display text without thousands
@@ -25,7 +26,9 @@ QString formatDisplay(double value, const NumberSeparators& separators);
 QString formatEdit(double value, const NumberSeparators& separators);
 
 // The general number format with 15 significant digits: no thousands separators, no
-// trailing zeros, no decimal separator for a whole number (660400, 35400,5).
+// trailing zeros, no decimal separator for a whole number (660400, 35400,5). Values that
+// need more than 15 integer digits or are below 0,00001 take the exponent form 1,5E+20,
+// 1E-06.
 QString formatGeneral(double value, const NumberSeparators& separators);
 
 // Parses a plain number written with the locale's decimal separator and no thousands
