@@ -53,9 +53,9 @@ protected:
 }  // namespace
 
 TEST(PagePainter, FontIsArialOrItsMetricCompatibleStandIn) {
-    FontSpec spec;
-    spec.bold = true;
-    const QFont font = fontFor(spec);
+    FontSpec boldArial;
+    boldArial.bold = true;
+    const QFont font = fontFor(boldArial);
     const QString family = QFontInfo(font).family();
     EXPECT_TRUE(family == QLatin1String("Arial") || family == QLatin1String("Liberation Sans"))
         << family.toStdString();
