@@ -4,8 +4,10 @@
 #include "data/data_error.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QPointer>
 #include <utility>
 
 namespace etb::app {
@@ -41,6 +43,12 @@ ScopedMessageBoxHandler::~ScopedMessageBoxHandler() {
 QMessageBox::StandardButton showMessageBox(const MessageBoxRequest& request) {
     if (currentHandler())
         return currentHandler()(request);
+    return execMessageBox(request);
+}
+
+QMessageBox::StandardButton execMessageBox(const MessageBoxRequest& request,
+                                           const std::function<void(QMessageBox&)>& whileShown) {
+    const QPointer<QWidget> focused = QApplication::focusWidget();
     QMessageBox box(request.icon, request.title, request.text, request.buttons);
     // Qt has no task-modal level of its own: application-modal blocks every window of the
     // program, which is what a task-modal box does.
@@ -50,7 +58,15 @@ QMessageBox::StandardButton showMessageBox(const MessageBoxRequest& request) {
         box.setDefaultButton(QMessageBox::Ok);
     if (QAbstractButton* cancel = box.button(QMessageBox::Cancel))
         cancel->setText(QStringLiteral("Annuler"));
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    if (whileShown)
+        whileShown(box);
+    const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
+    // A cell editor waiting for a correction, or the grid, gets its keys again.
+    if (focused) {
+        focused->activateWindow();
+        focused->setFocus(Qt::OtherFocusReason);
+    }
+    return answer;
 }
 
 QString applicationTitle() {

@@ -36,6 +36,11 @@ private:
 
 QMessageBox::StandardButton showMessageBox(const MessageBoxRequest& request);
 
+// Shows the box itself, whatever the handler (whileShown runs just before the box's event
+// loop starts). The focus goes back to the widget that had it when the box closes.
+QMessageBox::StandardButton execMessageBox(
+    const MessageBoxRequest& request, const std::function<void(QMessageBox&)>& whileShown = {});
+
 // The application's title: the program file's name (no title of its own is set).
 QString applicationTitle();
 

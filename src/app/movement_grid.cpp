@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScopedValueRollback>
+#include <QTimer>
 
 namespace etb::app {
 
@@ -234,15 +235,30 @@ void MovementGrid::currentChanged(const QModelIndex& current, const QModelIndex&
         return;
     if (m_commitFailed && previous.isValid()) {
         // The previous cell's text was refused: stay on it with its editor open.
-        QScopedValueRollback guard(m_following, true);
-        setCurrentIndex(previous);
+        {
+            QScopedValueRollback guard(m_following, true);
+            setCurrentIndex(previous);
+        }
+        selectCurrentLater();
         return;
     }
     if (current.row() == dataSet->recNo())
         return;
-    runHandler([dataSet, &current] { dataSet->moveTo(current.row()); });
+    const bool moved = runHandler([dataSet, &current] { dataSet->moveTo(current.row()); });
     m_model->settle();
     followDataSet(static_cast<int>(dataSet->recNo()));
+    if (!moved)
+        selectCurrentLater();
+}
+
+void MovementGrid::selectCurrentLater() {
+    // The key or click that asked for the move selects its target after this returns; the
+    // cell that stayed current is selected again once it has.
+    QTimer::singleShot(0, this, [this] {
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && !selectionModel()->isSelected(current))
+            selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+    });
 }
 
 void MovementGrid::followDataSet(int row) {
@@ -261,10 +277,18 @@ void MovementGrid::commitData(QWidget* editor) {
     // the same text again.
     if (m_committing)
         return;
+    const auto* line = qobject_cast<QLineEdit*>(editor);
+    const QString text = line ? line->text() : QString();
+    // The focus leaving an editor whose text was just refused (to a box, or back to the
+    // grid) does not report the same error again; pressing Enter or moving away does.
+    if (m_commitFailed && editor == m_refusedEditor && text == m_refusedText && !editor->hasFocus())
+        return;
     QScopedValueRollback guard(m_committing, true);
     m_model->clearWriteStatus();
     QTableView::commitData(editor);
     m_commitFailed = m_model->lastWriteFailed();
+    m_refusedEditor = m_commitFailed ? editor : nullptr;
+    m_refusedText = m_commitFailed ? text : QString();
 }
 
 void MovementGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {

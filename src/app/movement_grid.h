@@ -68,6 +68,7 @@ protected:
 
 private:
     void followDataSet(int row);
+    void selectCurrentLater();
     void applyColumnWidths();
     void appendOrStay();
 
@@ -77,9 +78,11 @@ private:
     MovementDelegate* m_delegate;
     data::TDataSource* m_source = nullptr;
     QList<int> m_columnWidthsPx;
-    bool m_following = false;     // the view is being moved to the data set's row
-    bool m_committing = false;    // an editor's text is being stored
-    bool m_commitFailed = false;  // the last store was refused: keep the editor open
+    bool m_following = false;           // the view is being moved to the data set's row
+    bool m_committing = false;          // an editor's text is being stored
+    bool m_commitFailed = false;        // the last store was refused: keep the editor open
+    QPointer<QWidget> m_refusedEditor;  // the editor whose text was refused, and that text
+    QString m_refusedText;
 };
 
 }  // namespace etb::app

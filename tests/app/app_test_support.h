@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -23,17 +24,25 @@ inline QApplication& application() {
 }
 
 // Records every box and answers with the queued buttons (OK once the queue is empty).
+// With showBoxes set, each box is really shown (modal, taking the focus as a user's box
+// does) and answered as soon as its event loop runs.
 struct BoxRecorder {
     std::vector<MessageBoxRequest> boxes;
     std::deque<QMessageBox::StandardButton> answers;
+    bool showBoxes = false;
 
     MessageBoxHandler handler() {
         return [this](const MessageBoxRequest& request) {
             boxes.push_back(request);
-            if (answers.empty())
-                return QMessageBox::Ok;
-            const auto answer = answers.front();
-            answers.pop_front();
+            auto answer = QMessageBox::Ok;
+            if (!answers.empty()) {
+                answer = answers.front();
+                answers.pop_front();
+            }
+            if (showBoxes)
+                return execMessageBox(request, [answer](QMessageBox& box) {
+                    QTimer::singleShot(50, &box, [&box, answer] { box.done(answer); });
+                });
             return answer;
         };
     }

@@ -257,6 +257,34 @@ TEST_F(MovementGridTest, RefusedAmountKeepsItsEditorAndTheRow) {
     EXPECT_EQ(dataSet.montant->asFloat(), 12.0);
 }
 
+// The same with boxes that really open and take the focus from the editor.
+TEST_F(MovementGridTest, RefusedAmountWithShownBoxesKeepsTheViewOnTheRow) {
+    recorder.showBoxes = true;
+    typeInto(1, 3, QStringLiteral("12abc"));
+    // The desktop activates the window again once the box has gone.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(QApplication::focusWidget(), grid->openEditor());
+    EXPECT_EQ(recorder.boxes.size(), 1u);
+    ASSERT_NE(grid->openEditor(), nullptr);
+    key(Qt::Key_Down);
+    EXPECT_EQ(recorder.boxes.size(), 2u);
+    EXPECT_EQ(dataSet.recNo(), 1);
+    EXPECT_EQ(viewRow(), 1);
+    EXPECT_EQ(grid->selectionModel()->selectedIndexes(),
+              QModelIndexList{grid->model()->index(1, 3)});
+    ASSERT_NE(grid->openEditor(), nullptr);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(QApplication::focusWidget(), grid->openEditor());
+    key(Qt::Key_Escape);
+    EXPECT_EQ(grid->openEditor(), nullptr);
+    EXPECT_EQ(dataSet.state(), DataSetState::Edit);
+    key(Qt::Key_Escape);
+    EXPECT_EQ(dataSet.state(), DataSetState::Browse);
+    EXPECT_EQ(recorder.boxes.size(), 2u);
+}
+
 TEST_F(MovementGridTest, UnchangedInsertedRowIsDroppedWhenTheGridLosesTheFocus) {
     key(Qt::Key_Insert);
     ASSERT_EQ(dataSet.state(), DataSetState::Insert);
