@@ -99,7 +99,6 @@ MovementGrid::~MovementGrid() {
 }
 
 void MovementGrid::setDataSource(data::TDataSource* source) {
-    m_source = source;
     m_model->setDataSet(source ? source->dataSet : nullptr);
 }
 

@@ -76,7 +76,6 @@ private:
 
     MovementModel* m_model;
     MovementDelegate* m_delegate;
-    data::TDataSource* m_source = nullptr;
     QList<int> m_columnWidthsPx;
     bool m_following = false;           // the view is being moved to the data set's row
     bool m_committing = false;          // an editor's text is being stored
