@@ -176,6 +176,16 @@ void MovementGrid::keyPressEvent(QKeyEvent* event) {
                 return;
             }
             break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Enter opens the cell's editor, as F2 does; in the editor it stores the text (the
+            // editor passes the key on to the grid then, which must not open it again).
+            if (plain && state() != EditingState && currentIndex().isValid() &&
+                edit(currentIndex(), EditKeyPressed, event)) {
+                event->accept();
+                return;
+            }
+            break;
         case Qt::Key_Insert:
             if (plain && dataSet->canModify()) {
                 if (postPendingRow())

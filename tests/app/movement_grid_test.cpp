@@ -131,6 +131,9 @@ TEST_F(MovementGridTest, TypingOpensTheEditorWithTheTypedText) {
     EXPECT_EQ(editor->text(), QStringLiteral("AUTRE"));
     key(Qt::Key_Return);
     EXPECT_EQ(dataSet.type->asString(), QStringLiteral("AUTRE"));
+    EXPECT_EQ(grid->openEditor(), nullptr);
+    key(Qt::Key_Return);  // Enter on a cell opens its editor
+    EXPECT_NE(grid->openEditor(), nullptr);
 }
 
 TEST_F(MovementGridTest, EscUndoesTheCellThenCancelsTheRow) {
