@@ -7,6 +7,7 @@
 
 #include "data/data_error.h"
 #include "data/data_path.h"
+#include "data/movement_csv.h"
 #include "data/number_text.h"
 #include "data/paradox_table.h"
 #include "data/query.h"
@@ -25,8 +26,6 @@ namespace {
 using data::DataError;
 using data::ParadoxTable;
 
-const QStringList kHeader = {QStringLiteral("Chp"), QStringLiteral("Art"), QStringLiteral("Type"),
-                             QStringLiteral("Montant")};
 const data::NumberSeparators kFullStop{QLatin1Char('.'), QLatin1Char(',')};
 
 int fail(const QString& message) {
@@ -41,37 +40,6 @@ int usage(const QString& synopsis) {
 // The data directory as given, with "\" or "/" as separators; it must exist.
 QString directoryOf(const QString& argument) {
     return data::resolveDirectory(argument);
-}
-
-// Splits one CSV line; returns false when a quoted field is not closed.
-bool splitCsv(const QString& line, QStringList& fields) {
-    fields.clear();
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
-                    field.append(c);
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                field.append(c);
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            fields.append(field);
-            field.clear();
-        } else {
-            field.append(c);
-        }
-    }
-    fields.append(field);
-    return !quoted;
 }
 
 QString csvField(const QString& text) {
@@ -93,19 +61,6 @@ QString roundTrip(double value) {
                             : std::chars_format::general;
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format);
     return QString::fromLatin1(buffer, result.ptr - buffer);
-}
-
-// The movement table's columns Chp, Art, Type, Montant in the file; throws when one is missing.
-std::vector<int> movementColumns(const ParadoxTable& table) {
-    std::vector<int> columns;
-    for (const QString& name : kHeader) {
-        const int index = table.fieldIndex(name);
-        if (index < 0)
-            throw DataError(DataError::Kind::NotFound,
-                            QStringLiteral("Champ '%1' non trouvé").arg(name));
-        columns.push_back(index);
-    }
-    return columns;
 }
 
 QString tablePathIn(const QString& directory, const QString& argument) {
@@ -143,87 +98,19 @@ int commandImport(const QStringList& args) {
     try {
         const QString directory = directoryOf(args[0]);
         QFile csv(args[1]);
-        if (!csv.open(QIODevice::ReadOnly | QIODevice::Text))
+        if (!csv.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("Le fichier « %1 » ne peut pas être lu.").arg(args[1]));
-        QTextStream in(&csv);
-        in.setEncoding(QStringConverter::Utf8);
+        const QString text = QString::fromUtf8(csv.readAll());
 
         auto table =
             ParadoxTable::open(tablePathIn(directory, args[0]), ParadoxTable::Access::Write);
         if (!table->canWrite())
             return fail(QStringLiteral("La table « %1 » ne peut pas être modifiée : %2.")
                             .arg(data::movementTableName(), table->readOnlyReason()));
-        const std::vector<int> columns = movementColumns(*table);
-
-        // Every row is checked before the first is written.
-        std::vector<data::ParadoxRowChange> rows;
-        QStringList fields;
-        int lineNumber = 0;
-        bool headerSeen = false;
-        while (!in.atEnd()) {
-            const QString line = in.readLine();
-            ++lineNumber;
-            if (line.trimmed().isEmpty())
-                continue;
-            auto bad = [&](const QString& reason) {
-                return fail(QStringLiteral("%1, ligne %2 : %3. Rien n'a été importé.")
-                                .arg(args[1])
-                                .arg(lineNumber)
-                                .arg(reason));
-            };
-            if (!splitCsv(line, fields))
-                return bad(QStringLiteral("guillemet non fermé"));
-            if (!headerSeen) {
-                headerSeen = true;
-                QStringList names;
-                for (const QString& f : fields)
-                    names.append(f.trimmed());
-                if (names.join(QLatin1Char(','))
-                        .compare(kHeader.join(QLatin1Char(',')), Qt::CaseInsensitive) != 0)
-                    return bad(QStringLiteral("l'en-tête attendu est « Chp,Art,Type,Montant »"));
-                continue;
-            }
-            if (fields.size() != 4)
-                return bad(QStringLiteral("4 valeurs attendues, %1 trouvées").arg(fields.size()));
-            data::ParadoxRowChange row(table->fields().size());  // other columns stay blank
-            const int widths[] = {3, 3, 8};
-            for (int i = 0; i < 3; ++i) {
-                const QString text = fields[i];
-                if (text.size() > widths[i])
-                    return bad(QStringLiteral("« %1 » dépasse %2 caractères pour %3")
-                                   .arg(text)
-                                   .arg(widths[i])
-                                   .arg(kHeader[i]));
-                const QVariant value = text.isEmpty() ? QVariant() : QVariant(text);
-                try {
-                    table->checkValue(columns[i], value);
-                } catch (const DataError& error) {
-                    return bad(error.message());
-                }
-                row[columns[i]] = value;
-            }
-            const QString amountText = fields[3].trimmed();
-            QVariant amount;
-            if (!amountText.isEmpty()) {
-                const auto parsed = data::parseFloat(amountText, kFullStop);
-                if (!parsed)
-                    return bad(QStringLiteral("« %1 » n'est pas un montant").arg(fields[3]));
-                amount = *parsed;
-            }
-            try {
-                table->checkValue(columns[3], amount);
-            } catch (const DataError& error) {
-                return bad(error.message());
-            }
-            row[columns[3]] = amount;
-            rows.push_back(std::move(row));
-        }
-        if (!headerSeen)
-            return fail(QStringLiteral("%1 : fichier vide, l'en-tête « Chp,Art,Type,Montant » "
-                                       "manque. Rien n'a été importé.")
-                            .arg(args[1]));
-        for (const auto& row : rows)
-            table->appendRow(row);
+        // Every row is checked before any is written, and all are written as one change.
+        const std::vector<data::ParadoxRowChange> rows =
+            data::readMovementCsv(text, args[1], *table);
+        table->appendRows(rows);
         return 0;
     } catch (const DataError& error) {
         return fail(error.message());
@@ -237,10 +124,10 @@ int commandExport(const QStringList& args) {
         const QString directory = directoryOf(args[0]);
         const auto table =
             ParadoxTable::open(tablePathIn(directory, args[0]), ParadoxTable::Access::Read);
-        const std::vector<int> columns = movementColumns(*table);
+        const std::vector<int> columns = data::movementCsvColumns(*table);
         QTextStream out(stdout);
         out.setEncoding(QStringConverter::Utf8);
-        out << kHeader.join(QLatin1Char(',')) << QLatin1Char('\n');
+        out << data::movementCsvHeader() << QLatin1Char('\n');
         for (qint64 r = 0; r < table->rowCount(); ++r) {
             const data::ParadoxRow row = table->row(r);
             for (int i = 0; i < 3; ++i)

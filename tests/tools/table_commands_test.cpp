@@ -96,6 +96,9 @@ TEST(TableCommands, ABadRowIsReportedWithItsLineAndNothingIsWritten) {
         {"Chp,Art,Type,Montant\n1,2,TROPLONGUE,1\n", "ligne 2"},
         {"Chp,Art,Type,Montant\n1,2,\"X,1\n", "ligne 2"},
         {"Chp;Art;Type;Montant\n1;2;X;1\n", "ligne 1"},
+        {"Chp,Art,Type,Montant\n1,2,D\xC3\xA9pens\xC3\xA9,1\n\xC3\x89\xC3\x89\xC3\x89\xC3\x89,2,X,"
+         "1\n",
+         "ligne 3"},
     };
     for (const Case& c : cases) {
         DataDir dir;
