@@ -25,24 +25,51 @@ constexpr char kJournalMagic[8] = {'E', 'T', 'B', 'J', 'R', 'N', 'L', '1'};
 constexpr int kCrashExitCode = 86;
 
 struct FaultState {
+    bool armed = false;  // any of the following is set
     int failIn = -1;
     int failErrno = 0;
+    int shortIn = -1;
     int crashIn = -1;
+    bool recording = false;
+    std::vector<const char*> calls;
 };
 FaultState g_faults;
 
-// Every call of the write path passes here first. Returns an errno to simulate, or 0.
-// A simulated crash may first let half of a write through (torn write).
-int faultPoint(int fd = -1, const char* data = nullptr, qint64 size = 0, qint64 offset = 0) {
+enum class FaultAction { None, Fail, Short };
+
+// Every file system call of this layer passes here first (call names the call's kind).
+// Returns the action to simulate; for Fail, error is set to the errno. A simulated crash
+// may first let half of a write through (torn write).
+FaultAction faultPointSlow(const char* call, int& error, int fd, const char* data, qint64 size,
+                           qint64 offset) {
+    if (g_faults.recording)
+        g_faults.calls.push_back(call);
     if (g_faults.crashIn >= 0 && g_faults.crashIn-- == 0) {
         if (fd >= 0 && data && size > 1) {
             [[maybe_unused]] const ssize_t written = ::pwrite(fd, data, size_t(size / 2), offset);
         }
         ::_exit(kCrashExitCode);
     }
-    if (g_faults.failIn >= 0 && g_faults.failIn-- == 0)
-        return g_faults.failErrno;
-    return 0;
+    if (g_faults.failIn >= 0 && g_faults.failIn-- == 0) {
+        error = g_faults.failErrno;
+        return FaultAction::Fail;
+    }
+    if (g_faults.shortIn >= 0 && g_faults.shortIn-- == 0)
+        return FaultAction::Short;
+    return FaultAction::None;
+}
+
+inline FaultAction faultPoint(const char* call, int& error, int fd = -1, const char* data = nullptr,
+                              qint64 size = 0, qint64 offset = 0) {
+    if (!g_faults.armed) [[likely]]
+        return FaultAction::None;
+    return faultPointSlow(call, error, fd, data, size, offset);
+}
+
+// For calls that move no bytes: returns an errno to simulate, or 0.
+inline int faultPoint(const char* call) {
+    int error = 0;
+    return faultPoint(call, error) == FaultAction::Fail ? error : 0;
 }
 
 QString shown(const QString& path) {
@@ -97,12 +124,25 @@ QString errnoDetail(const char* call, int error) {
         detail);
 }
 
+// open(2) behind the fault point: -1 with errno set on failure.
+int openFile(const QByteArray& path, int flags, mode_t permissions = 0) {
+    if (int injected = faultPoint("open")) {
+        errno = injected;
+        return -1;
+    }
+    return ::open(path.constData(), flags, permissions);
+}
+
 // Returns 0 or an errno.
 int writeAt(int fd, const char* data, qint64 size, qint64 offset) {
-    if (int injected = faultPoint(fd, data, size, offset))
+    int injected = 0;
+    const FaultAction action = faultPoint("write", injected, fd, data, size, offset);
+    if (action == FaultAction::Fail)
         return injected;
+    bool shortCount = action == FaultAction::Short && size > 1;
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), offset);
+        const ssize_t n = ::pwrite(fd, data, size_t(shortCount ? size / 2 : size), offset);
+        shortCount = false;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -118,19 +158,19 @@ int writeAt(int fd, const char* data, qint64 size, qint64 offset) {
 }
 
 int syncData(int fd) {
-    if (int injected = faultPoint())
+    if (int injected = faultPoint("sync"))
         return injected;
     return ::fdatasync(fd) == 0 ? 0 : errno;
 }
 
 int truncateTo(int fd, qint64 size) {
-    if (int injected = faultPoint())
+    if (int injected = faultPoint("truncate"))
         return injected;
     return ::ftruncate(fd, size) == 0 ? 0 : errno;
 }
 
 int syncDirectoryOf(const QString& path) {
-    if (int injected = faultPoint())
+    if (int injected = faultPoint("sync"))
         return injected;
     const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
     const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -143,8 +183,14 @@ int syncDirectoryOf(const QString& path) {
 
 // Reads exactly size bytes at offset; returns 0 or an errno (EIO for a short file).
 int readAt(int fd, char* data, qint64 size, qint64 offset) {
+    int injected = 0;
+    const FaultAction action = faultPoint("read", injected);
+    if (action == FaultAction::Fail)
+        return injected;
+    bool shortCount = action == FaultAction::Short && size > 1;
     while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size_t(size), offset);
+        const ssize_t n = ::pread(fd, data, size_t(shortCount ? size / 2 : size), offset);
+        shortCount = false;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -168,6 +214,8 @@ qint64 fileSize(int fd) {
 
 // Returns true when the lock was taken, false when someone else holds a conflicting one.
 bool tryLock(int fd, short type, int& error) {
+    if ((error = faultPoint("lock")) != 0)
+        return false;
     struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
@@ -263,10 +311,27 @@ int applyJournal(int fd, const JournalImage& image) {
 void FileFaults::failCall(int callsFromNow, int errorNumber) {
     g_faults.failIn = callsFromNow;
     g_faults.failErrno = errorNumber;
+    g_faults.armed = true;
+}
+
+void FileFaults::shortCall(int callsFromNow) {
+    g_faults.shortIn = callsFromNow;
+    g_faults.armed = true;
 }
 
 void FileFaults::crashAtCall(int callsFromNow) {
     g_faults.crashIn = callsFromNow;
+    g_faults.armed = true;
+}
+
+void FileFaults::recordCalls() {
+    g_faults.recording = true;
+    g_faults.calls.clear();
+    g_faults.armed = true;
+}
+
+std::vector<const char*> FileFaults::recordedCalls() {
+    return g_faults.calls;
 }
 
 void FileFaults::clear() {
@@ -291,12 +356,12 @@ std::unique_ptr<JournaledFile> JournaledFile::open(const QString& filePath, Mode
     if (mode == Mode::Write) {
         if (processHoldsForWriting(file->m_canonical))
             throwLocked(filePath, QStringLiteral("already open for writing in this process"));
-        file->m_fd = ::open(nativePath.constData(), O_RDWR | O_CLOEXEC);
+        file->m_fd = openFile(nativePath, O_RDWR | O_CLOEXEC);
         file->m_writable = true;
         if (file->m_fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
             file->m_writable = false;
             file->m_readOnlyReason = QStringLiteral("le fichier est en lecture seule");
-            file->m_fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+            file->m_fd = openFile(nativePath, O_RDONLY | O_CLOEXEC);
         }
         if (file->m_fd < 0)
             throwReadError(filePath, "open", errno);
@@ -332,7 +397,7 @@ std::unique_ptr<JournaledFile> JournaledFile::open(const QString& filePath, Mode
 
     if (processHoldsForWriting(file->m_canonical)) {
         // Our own writer finishes every change before returning, so the file is whole.
-        file->m_fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+        file->m_fd = openFile(nativePath, O_RDONLY | O_CLOEXEC);
         if (file->m_fd < 0)
             throwReadError(filePath, "open", errno);
         return file;
@@ -342,7 +407,7 @@ std::unique_ptr<JournaledFile> JournaledFile::open(const QString& filePath, Mode
         // just clear away the emptied journal it left).
         open(filePath, Mode::Write);
     }
-    file->m_fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+    file->m_fd = openFile(nativePath, O_RDONLY | O_CLOEXEC);
     if (file->m_fd < 0)
         throwReadError(filePath, "open", errno);
     int error = 0;
@@ -356,7 +421,9 @@ JournaledFile::~JournaledFile() {
         // The journal of the last change may still be whole (emptying it is not synced,
         // and may even have failed): retire it durably, so that an old change is never
         // applied over what another program writes later.
-        if (!m_broken && ::ftruncate(m_journalFd, 0) == 0 && ::fdatasync(m_journalFd) == 0) {
+        // An emptied journal that cannot be removed is harmless: the next open drops it.
+        if (!m_broken && ::ftruncate(m_journalFd, 0) == 0 && ::fdatasync(m_journalFd) == 0 &&
+            faultPoint("unlink") == 0) {
             ::unlink(QFile::encodeName(m_journalPath).constData());
             syncDirectoryOf(m_path);
         }
@@ -384,7 +451,7 @@ QByteArray JournaledFile::readAll() const {
 
 void JournaledFile::applyHotJournal() {
     const QByteArray journalName = QFile::encodeName(m_journalPath);
-    const int journalFd = ::open(journalName.constData(), O_RDONLY | O_CLOEXEC);
+    const int journalFd = openFile(journalName, O_RDONLY | O_CLOEXEC);
     if (journalFd < 0)
         throwReadError(m_journalPath, "open", errno);
     const qint64 size = fileSize(journalFd);
@@ -404,6 +471,8 @@ void JournaledFile::applyHotJournal() {
         }
     }
     // Applied, or torn (the table was never touched): the journal has done its work.
+    if (int injected = faultPoint("unlink"))
+        throwWriteError(m_journalPath, "unlink", injected);
     if (::unlink(journalName.constData()) != 0 && errno != ENOENT)
         throwWriteError(m_journalPath, "unlink", errno);
     if (int rc = syncDirectoryOf(m_path))
@@ -413,10 +482,8 @@ void JournaledFile::applyHotJournal() {
 void JournaledFile::openJournal() {
     if (m_journalFd >= 0)
         return;
-    if (int injected = faultPoint())
-        throwWriteError(m_path, "open(journal)", injected);
     const QByteArray journalName = QFile::encodeName(m_journalPath);
-    m_journalFd = ::open(journalName.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    m_journalFd = openFile(journalName, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (m_journalFd < 0)
         throwWriteError(m_path, "open(journal)", errno);
     // The journal's name must be on disk before the table changes.
@@ -534,19 +601,17 @@ void JournaledFile::createAtomically(const QString& filePath, const QByteArray& 
     const QString tempPath = filePath + QStringLiteral(".tmp-%1").arg(::getpid());
     const QByteArray tempName = QFile::encodeName(tempPath);
     const QByteArray finalName = QFile::encodeName(filePath);
-    int rc = faultPoint();
-    const int fd =
-        rc ? -1 : ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = openFile(tempName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
-        throwWriteError(filePath, "open", rc ? rc : errno);
-    rc = writeAt(fd, contents.constData(), contents.size(), 0);
+        throwWriteError(filePath, "open", errno);
+    int rc = writeAt(fd, contents.constData(), contents.size(), 0);
     if (rc == 0)
-        rc = faultPoint();
+        rc = faultPoint("sync");
     if (rc == 0 && ::fsync(fd) != 0)
         rc = errno;
     ::close(fd);
     if (rc == 0) {
-        rc = faultPoint();
+        rc = faultPoint("rename");
         // Neither step replaces a file that appeared in the meantime; link() serves file
         // systems that lack the no-replace rename.
         if (rc == 0 && ::renameat2(AT_FDCWD, tempName.constData(), AT_FDCWD, finalName.constData(),
@@ -565,8 +630,12 @@ void JournaledFile::createAtomically(const QString& filePath, const QByteArray& 
     }
     if (rc != 0)
         throwWriteError(filePath, "create", rc);
-    if (int dirRc = syncDirectoryOf(filePath))
+    if (int dirRc = syncDirectoryOf(filePath)) {
+        // The new name may not survive a crash: take it back, so that a creation reported
+        // as failed leaves no table behind.
+        ::unlink(finalName.constData());
         throwWriteError(filePath, "fsync(dir)", dirRc);
+    }
 }
 
 }  // namespace etb::data

@@ -21,11 +21,19 @@
 
 namespace etb::data {
 
-// Test seam: make the n-th following file system call of the write path fail with the
-// given errno (n = 0 is the next call), or end the process there (crash simulation).
+// Test seam, for tests only: counts the file system calls of this layer (open, read, write,
+// sync, rename, truncate, unlink, lock) and can make the n-th following one (n = 0 is the
+// next call) fail with an errno, move only part of its bytes (a short count, which the
+// callers must absorb), or end the process (crash simulation). When nothing is armed the
+// cost is one branch per call. Not thread-safe; meant for single-threaded tests.
 struct FileFaults {
     static void failCall(int callsFromNow, int errorNumber);
+    static void shortCall(int callsFromNow);
     static void crashAtCall(int callsFromNow);
+    // Records the name of every call from now on ("write", "sync", ...), for tests that
+    // count the steps of a clean run before failing each in turn.
+    static void recordCalls();
+    static std::vector<const char*> recordedCalls();
     static void clear();
 };
 
