@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QThread>
 
+#include <cstdio>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -86,7 +87,11 @@ TEST(ParadoxCrash, EveryKillLeavesTheOldOrTheNewState) {
     std::mt19937 random(20261211);
     std::uint64_t next = 0;
     int kills = 0, injected = 0, completedChanges = 0, inFlightKept = 0;
-    const int killRounds = 110, injectedRounds = 50;
+    // ETB_CRASH_KILLS raises the number of killed children (CI runs 1000).
+    const int killRounds = qMax(110, qEnvironmentVariableIntValue("ETB_CRASH_KILLS"));
+    const int injectedRounds = 50;
+    QElapsedTimer timer;
+    timer.start();
     for (int round = 0; round < killRounds + injectedRounds; ++round) {
         const bool inject = round >= killRounds;
         const int crashAt = inject ? int(random() % 45) : -1;
@@ -135,9 +140,11 @@ TEST(ParadoxCrash, EveryKillLeavesTheOldOrTheNewState) {
         }
         completedChanges += int(done);
     }
-    EXPECT_GE(kills, 100);
+    EXPECT_GE(kills, killRounds - killRounds / 10) << "children killed while running";
     EXPECT_EQ(injected, injectedRounds);
     EXPECT_GT(completedChanges, 100) << "the children got work done between kills";
     RecordProperty("sigkills", kills);
     RecordProperty("in_flight_changes_found_complete", inFlightKept);
+    std::printf("%d SIGKILLs, %d injected crashes, %d changes completed, %lld ms\n", kills,
+                injected, completedChanges, static_cast<long long>(timer.elapsed()));
 }

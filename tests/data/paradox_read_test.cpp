@@ -224,12 +224,15 @@ TEST(ParadoxRead, AcceptsACutShortFinalBlock) {
 TEST(ParadoxRead, TrustsTheChainWhenTheHeaderCountDiffers) {
     TableSpec spec = movementSpec();
     QTemporaryDir dir;
-    writeFile(tablePath(dir),
-              buildHeader(spec, {7, 1, 1, 1, 1, 0}) + buildBlock(spec, 0, 0, {movementRecord(1)}));
-    const auto table = ParadoxTable::open(tablePath(dir), ParadoxTable::Access::Read);
-    EXPECT_EQ(table->rowCount(), 1);
-    ASSERT_EQ(table->warnings().size(), 1);
-    EXPECT_TRUE(table->warnings()[0].contains(QStringLiteral("DozorDb.db")));
+    // Far more records claimed than the blocks hold: nothing is sized by the claim.
+    for (const std::uint32_t claimed : {7u, 0xFFFFFFFFu}) {
+        writeFile(tablePath(dir), buildHeader(spec, {claimed, 1, 1, 1, 1, 0}) +
+                                      buildBlock(spec, 0, 0, {movementRecord(1)}));
+        const auto table = ParadoxTable::open(tablePath(dir), ParadoxTable::Access::Read);
+        EXPECT_EQ(table->rowCount(), 1);
+        ASSERT_EQ(table->warnings().size(), 1);
+        EXPECT_TRUE(table->warnings()[0].contains(QStringLiteral("DozorDb.db")));
+    }
 }
 
 TEST(ParadoxRead, MentionsTheLegacyLockFilesWithoutTouchingThem) {
@@ -285,6 +288,8 @@ TEST(ParadoxRead, RejectsDamagedFiles) {
         {"zero block code", patched([](QByteArray& b) { b[5] = 0; }), DataError::Kind::Corrupt},
         {"no fields", patched([](QByteArray& b) { put16(b, 0x21, 0); }), DataError::Kind::Corrupt},
         {"many fields", patched([](QByteArray& b) { put16(b, 0x21, 300); }),
+         DataError::Kind::Corrupt},
+        {"255 fields", patched([](QByteArray& b) { put16(b, 0x21, 255); }),
          DataError::Kind::Corrupt},
         {"record size mismatch", patched([](QByteArray& b) { put16(b, 0, 23); }),
          DataError::Kind::Corrupt},

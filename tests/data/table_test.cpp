@@ -281,3 +281,19 @@ TEST(Table, EmptyTableOpensEmpty) {
     t.table.post();
     EXPECT_EQ(fileRows(dir.tablePath()), QStringList{QStringLiteral("DEPENSE///")});
 }
+
+TEST(Table, TextWidthsCountTheTablesCharacters) {
+    MovementDirectory dir(kThree);
+    OpenTable t(dir.dataDir());
+    t.table.edit();
+    t.fields.TB1Type->setText(QStringLiteral("Dépensé"));  // 7 characters (9 UTF-8 bytes) in A8
+    t.fields.TB1Chp->setText(QStringLiteral("ÉÉÉ"));       // 3 characters in A3
+    t.table.post();
+    EXPECT_EQ(fileRows(dir.tablePath())[0], QStringLiteral("Dépensé/ÉÉÉ/900/20000"));
+    t.table.edit();
+    EXPECT_THROW(t.fields.TB1Chp->setText(QStringLiteral("ÉÉÉÉ")), DataError);
+    t.fields.TB1Chp->setText(QStringLiteral("Ω"));  // not in code page 1252
+    EXPECT_THROW(t.table.post(), DataError);
+    t.table.cancel();
+    EXPECT_EQ(fileRows(dir.tablePath())[0], QStringLiteral("Dépensé/ÉÉÉ/900/20000"));
+}
