@@ -8,6 +8,7 @@
 #include "data/paradox_codec.h"
 #include "data/paradox_codepage.h"
 #include "data/paradox_format.h"
+#include "data/paradox_text_cache.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -83,6 +84,8 @@ struct ParadoxTable::Impl {
     std::vector<Block> chain;
     qint64 rows = 0;
     mutable std::size_t hint = 0;
+    mutable std::unique_ptr<ParadoxTextCache> texts;  // made on the first text read
+    std::uint64_t generation = 0;  // bumped whenever the chain or the image may change
     QStringList warnings;
     QString readOnlyReason;
     int autoIncField = -1;
@@ -114,6 +117,14 @@ struct ParadoxTable::Impl {
     void checkFreeList();
     std::pair<std::size_t, int> locate(qint64 row) const;
     void checkRow(qint64 row, bool allowEnd) const;
+    void checkField(int field) const;
+    ParadoxTextCache& textCache() const {
+        if (!texts)
+            texts = std::make_unique<ParadoxTextCache>(*codePage);
+        return *texts;
+    }
+    // The value of a field of the record at recordStart, texts through the text cache.
+    QVariant decodeField(std::size_t field, std::size_t recordStart) const;
     QByteArray buildRecord(const ParadoxRowChange& change, const QByteArray* base) const;
     // A record for a new row; a blank Autoincrement field gets ++autoInc.
     QByteArray newRecord(const ParadoxRowChange& values, std::uint32_t& autoInc) const;
@@ -278,6 +289,7 @@ void ParadoxTable::Impl::walkChain() {
         image.append(QByteArray(blockSize - dataBytes % blockSize, '\0'));
     const unsigned available = unsigned(std::min<qint64>(physical, fileBlocks));
 
+    ++generation;
     chain.clear();
     rows = 0;
     std::vector<bool> visited(std::size_t(available) + 1, false);
@@ -373,6 +385,28 @@ void ParadoxTable::Impl::checkRow(qint64 row, bool allowEnd) const {
     }
 }
 
+void ParadoxTable::Impl::checkField(int field) const {
+    if (field < 0 || std::size_t(field) >= fields.size()) {
+        throw DataError(DataError::Kind::NotFound,
+                        QStringLiteral("Le champ numéro %1 n'existe pas dans la table « %2 ».")
+                            .arg(field + 1)
+                            .arg(shown(path)),
+                        QStringLiteral("field index %1").arg(field));
+    }
+}
+
+QVariant ParadoxTable::Impl::decodeField(std::size_t field, std::size_t recordStart) const {
+    const ParadoxField& f = fields[field];
+    const std::size_t at = recordStart + offsets[field];
+    const Bytes b = bytes();
+    if (f.type == ParadoxType::Alpha) {
+        checkRange(b.size(), at, std::size_t(f.size));
+        if (const QString* text = textCache().find(b.data() + at, f.size))
+            return text->isNull() ? QVariant() : QVariant(*text);
+    }
+    return decodeValue(f, b, at, *codePage);
+}
+
 QByteArray ParadoxTable::Impl::buildRecord(const ParadoxRowChange& change,
                                            const QByteArray* base) const {
     if (change.size() > fields.size()) {
@@ -419,6 +453,7 @@ void ParadoxTable::Impl::requireWritable() const {
 }
 
 void ParadoxTable::Impl::beginChange() {
+    ++generation;
     undo.emplace();
     undo->imageSize = image.size();
     undo->header = image.left(headerSize);
@@ -660,17 +695,9 @@ qint64 ParadoxTable::rowCount() const {
 QVariant ParadoxTable::value(qint64 row, int field) const {
     const Impl& d = *m_impl;
     d.checkRow(row, false);
-    if (field < 0 || std::size_t(field) >= d.fields.size()) {
-        throw DataError(DataError::Kind::NotFound,
-                        QStringLiteral("Le champ numéro %1 n'existe pas dans la table « %2 ».")
-                            .arg(field + 1)
-                            .arg(shown(d.path)),
-                        QStringLiteral("field index %1").arg(field));
-    }
+    d.checkField(field);
     const auto [index, slot] = d.locate(row);
-    return decodeValue(d.fields[std::size_t(field)], d.bytes(),
-                       d.recordOffset(d.chain[index].number, slot) + d.offsets[std::size_t(field)],
-                       *d.codePage);
+    return d.decodeField(std::size_t(field), d.recordOffset(d.chain[index].number, slot));
 }
 
 ParadoxRow ParadoxTable::row(qint64 row) const {
@@ -681,19 +708,13 @@ ParadoxRow ParadoxTable::row(qint64 row) const {
     ParadoxRow values;
     values.reserve(d.fields.size());
     for (std::size_t i = 0; i < d.fields.size(); ++i)
-        values.push_back(decodeValue(d.fields[i], d.bytes(), start + d.offsets[i], *d.codePage));
+        values.push_back(d.decodeField(i, start));
     return values;
 }
 
 void ParadoxTable::checkValue(int field, const QVariant& value) const {
     const Impl& d = *m_impl;
-    if (field < 0 || std::size_t(field) >= d.fields.size()) {
-        throw DataError(DataError::Kind::NotFound,
-                        QStringLiteral("Le champ numéro %1 n'existe pas dans la table « %2 ».")
-                            .arg(field + 1)
-                            .arg(shown(d.path)),
-                        QStringLiteral("field index %1").arg(field));
-    }
+    d.checkField(field);
     QByteArray scratch(d.recordSize, '\0');
     encodeValue(d.fields[std::size_t(field)], value,
                 {reinterpret_cast<unsigned char*>(scratch.data()), std::size_t(scratch.size())},
@@ -846,6 +867,115 @@ void ParadoxTable::deleteRow(qint64 row) {
         d.abandonChange();
         throw;
     }
+}
+
+// ---- ParadoxRowCursor ----
+
+ParadoxRowCursor::ParadoxRowCursor(const ParadoxTable& table, qint64 row)
+    : m_table(table.m_impl.get()),
+      m_tableRows(&m_table->rows),
+      m_tableGeneration(&m_table->generation),
+      m_texts(&m_table->textCache()),
+      m_recordSize(m_table->recordSize),
+      m_decoded(m_table->fields.size()) {
+    const ParadoxTable::Impl& d = *m_table;
+    for (std::size_t i = 0; i < d.fields.size(); ++i) {
+        const ParadoxField& field = d.fields[i];
+        m_columns.push_back({d.offsets[i], storedSize(field.type, field.size), field.type,
+                             d.offsets[i] + 8 <= std::size_t(d.recordSize)});
+    }
+    seek(row);
+}
+
+void ParadoxRowCursor::seek(qint64 row) {
+    m_row = row;
+    m_generation = *m_tableGeneration - 1;  // makes place() look the row up
+    place();
+}
+
+void ParadoxRowCursor::place() {
+    const ParadoxTable::Impl& d = *m_table;
+    if (m_generation == d.generation && m_record && m_slot >= m_blockRows) {
+        // The next row is the first of the next block that holds any.
+        ++m_block;
+        while (m_block < d.chain.size() && d.chain[m_block].count == 0)
+            ++m_block;
+        m_slot = 0;
+    } else if (m_row >= 0 && m_row < d.rows) {
+        m_generation = d.generation;
+        const auto [index, slot] = d.locate(m_row);
+        m_block = index;
+        m_slot = slot;
+    } else {
+        m_generation = d.generation;
+        m_block = d.chain.size();
+    }
+    if (m_block >= d.chain.size() || m_row < 0) {
+        m_blockRows = 0;
+        m_record = nullptr;
+        return;
+    }
+    m_blockRows = d.chain[m_block].count;
+    m_record = d.bytes().data() + d.recordOffset(d.chain[m_block].number, m_slot);
+}
+
+const unsigned char* ParadoxRowCursor::fieldBytes(int field) {
+    if (m_generation != *m_tableGeneration)
+        place();
+    const ParadoxTable::Impl& d = *m_table;
+    if (!m_record)
+        d.checkRow(m_row, false);
+    d.checkField(field);
+    return m_record + d.offsets[std::size_t(field)];
+}
+
+const QString& ParadoxRowCursor::decodeText(int field) {
+    const unsigned char* bytes = fieldBytes(field);
+    const ParadoxField& f = m_table->fields[std::size_t(field)];
+    if (f.type != ParadoxType::Alpha)
+        throwNotThatType(field, QStringLiteral("texte"));
+    if (const QString* cached = m_texts->find(bytes, f.size))
+        return *cached;
+    QString& decoded = m_decoded[std::size_t(field)];
+    decoded = m_table->codePage->decode(reinterpret_cast<const char*>(bytes), f.size);
+    return decoded;
+}
+
+std::optional<double> ParadoxRowCursor::decodeNumber(int field) {
+    const unsigned char* bytes = fieldBytes(field);
+    const ParadoxField& f = m_table->fields[std::size_t(field)];
+    const Bytes stored{bytes, std::size_t(storedSize(f.type, f.size))};
+    switch (f.type) {
+        case ParadoxType::Number:
+        case ParadoxType::Currency:
+            return get_px_double(stored, 0);
+        case ParadoxType::Short:
+        case ParadoxType::Long:
+        case ParadoxType::AutoIncrement:
+            if (const auto integer = get_px_int(stored, 0, stored.size()))
+                return double(*integer);
+            return std::nullopt;
+        case ParadoxType::Bcd: {
+            const QVariant value = decodeValue(f, stored, 0, *m_table->codePage);
+            return value.isValid() ? std::optional<double>(value.toDouble()) : std::nullopt;
+        }
+        default:
+            throwNotThatType(field, QStringLiteral("nombre"));
+    }
+}
+
+QVariant ParadoxRowCursor::value(int field) {
+    fieldBytes(field);
+    return m_table->decodeField(std::size_t(field),
+                                std::size_t(m_record - m_table->bytes().data()));
+}
+
+void ParadoxRowCursor::throwNotThatType(int field, const QString& wanted) const {
+    const ParadoxField& f = m_table->fields[std::size_t(field)];
+    throw DataError(DataError::Kind::State,
+                    QStringLiteral("Le champ « %1 » de la table « %2 » ne se lit pas comme un %3.")
+                        .arg(f.name, shown(m_table->path), wanted),
+                    QStringLiteral("field type %1").arg(typeName(f.type)));
 }
 
 // ---- creating ----

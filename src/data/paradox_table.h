@@ -7,9 +7,13 @@
 // the write functions). All failures throw DataError with a French message naming the file.
 #pragma once
 
+#include "data/paradox_format.h"
+#include "data/paradox_text_cache.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -95,6 +99,8 @@ public:
     const std::vector<ParadoxField>& fields() const;
     int fieldIndex(const QString& name) const;  // case-blind; -1 when missing
 
+    // Reading keeps a position hint and a cache of decoded texts: one thread at a time.
+    // To read many rows in order, ParadoxRowCursor is much faster.
     qint64 rowCount() const;
     QVariant value(qint64 row, int field) const;
     ParadoxRow row(qint64 row) const;
@@ -115,9 +121,98 @@ public:
     void deleteRow(qint64 row);
 
 private:
+    friend class ParadoxRowCursor;
     struct Impl;
     explicit ParadoxTable(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
+};
+
+// Walks the rows of a table in chain order (row 0, 1, ...) and hands out their values
+// typed, without a QVariant each: the fast way through a whole table.
+//
+//     for (ParadoxRowCursor c(table); !c.atEnd(); c.next())
+//         total += c.number(3).value_or(0.0);
+//
+// Every value reads exactly as ParadoxTable::value() reads it. The cursor must not outlive
+// its table. After a change to the table it carries on from the same row number. Reading
+// at the end, or a field index out of range, throws DataError as value() does.
+class ParadoxRowCursor {
+public:
+    explicit ParadoxRowCursor(const ParadoxTable& table, qint64 row = 0);
+
+    qint64 row() const { return m_row; }
+    bool atEnd() const { return m_row >= *m_tableRows; }
+    void next() {
+        ++m_row;
+        if (++m_slot < m_blockRows && m_generation == *m_tableGeneration) {
+            m_record += m_recordSize;
+            return;
+        }
+        place();
+    }
+    void seek(qint64 row);
+
+    // An Alpha field's text; a blank one gives a null QString. The reference stays valid
+    // until the cursor moves (texts repeated over many rows are shared from the table's
+    // cache and live as long as the table). Throws DataError (State) for other field types.
+    const QString& text(int field) {
+        const Column* column = readyColumn(field);
+        if (column && column->type == ParadoxType::Alpha) {
+            if (const QString* cached =
+                    m_texts->find(m_record + column->offset, column->width, column->wordReadable))
+                return *cached;
+        }
+        return decodeText(field);
+    }
+
+    // A Number, Currency, BCD, Short, Long or Autoincrement field's value; std::nullopt
+    // when blank. Throws DataError (State) for other field types.
+    std::optional<double> number(int field) {
+        const Column* column = readyColumn(field);
+        if (column &&
+            (column->type == ParadoxType::Number || column->type == ParadoxType::Currency))
+            return px::get_px_double(px::Bytes(m_record + column->offset, 8), 0);
+        return decodeNumber(field);
+    }
+
+    // Any field, as ParadoxTable::value().
+    QVariant value(int field);
+
+private:
+    struct Column {
+        std::size_t offset = 0;  // in the record
+        int width = 0;
+        ParadoxType type = ParadoxType::Alpha;
+        bool wordReadable = false;  // 8 bytes from offset lie inside the record
+    };
+
+    // The field's layout when the cursor stands on a row and the table has not changed
+    // since it moved there; nullptr otherwise (the slow path then checks and throws).
+    const Column* readyColumn(int field) const {
+        if (m_record && m_generation == *m_tableGeneration &&
+            unsigned(field) < unsigned(m_columns.size()))
+            return &m_columns[std::size_t(field)];
+        return nullptr;
+    }
+    void place();
+    const unsigned char* fieldBytes(int field);
+    const QString& decodeText(int field);
+    std::optional<double> decodeNumber(int field);
+    [[noreturn]] void throwNotThatType(int field, const QString& wanted) const;
+
+    const ParadoxTable::Impl* m_table;
+    const qint64* m_tableRows;
+    const std::uint64_t* m_tableGeneration;  // changes whenever the table's bytes may move
+    ParadoxTextCache* m_texts;
+    std::vector<Column> m_columns;
+    std::uint64_t m_generation = 0;
+    int m_recordSize = 0;
+    qint64 m_row = 0;
+    std::size_t m_block = 0;  // index in the chain
+    int m_slot = 0;
+    int m_blockRows = 0;
+    const unsigned char* m_record = nullptr;  // the current row's bytes; nullptr at the end
+    std::vector<QString> m_decoded;           // per field: a text the cache does not hold
 };
 
 }  // namespace etb::data
