@@ -181,8 +181,8 @@ struct OpenTables {
     std::optional<DataError> error;
 };
 
-// A read-only virtual table over one Paradox table: SQLite reads the rows in place, by row
-// number, decoding only the values the statement asks for.
+// A read-only virtual table over one Paradox table: SQLite reads the rows in place, in chain
+// order through a row cursor, decoding only the values the statement asks for.
 struct ParadoxVTab {
     sqlite3_vtab base{};
     const ParadoxTable* table = nullptr;
@@ -191,7 +191,7 @@ struct ParadoxVTab {
 
 struct ParadoxCursor {
     sqlite3_vtab_cursor base{};
-    qint64 row = 0;
+    std::optional<ParadoxRowCursor> rows;  // made by the first filter
 };
 
 // argv[3] is the index of the table in OpenTables.
@@ -245,26 +245,48 @@ int vtabClose(sqlite3_vtab_cursor* cursor) {
 }
 
 int vtabFilter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) {
-    reinterpret_cast<ParadoxCursor*>(cursor)->row = 0;
+    reinterpret_cast<ParadoxCursor*>(cursor)->rows.emplace(
+        *reinterpret_cast<ParadoxVTab*>(cursor->pVtab)->table);
     return SQLITE_OK;
 }
 
 int vtabNext(sqlite3_vtab_cursor* cursor) {
-    ++reinterpret_cast<ParadoxCursor*>(cursor)->row;
+    reinterpret_cast<ParadoxCursor*>(cursor)->rows->next();
     return SQLITE_OK;
 }
 
 int vtabEof(sqlite3_vtab_cursor* cursor) {
     const auto* c = reinterpret_cast<ParadoxCursor*>(cursor);
-    return c->row >= reinterpret_cast<ParadoxVTab*>(cursor->pVtab)->table->rowCount();
+    return !c->rows || c->rows->atEnd();
 }
 
 int vtabColumn(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
-    const auto* c = reinterpret_cast<ParadoxCursor*>(cursor);
+    ParadoxRowCursor& rows = *reinterpret_cast<ParadoxCursor*>(cursor)->rows;
     auto* vtab = reinterpret_cast<ParadoxVTab*>(cursor->pVtab);
+    const auto& fields = vtab->table->fields();
+    const ParadoxType type = column >= 0 && std::size_t(column) < fields.size()
+                                 ? fields[std::size_t(column)].type
+                                 : ParadoxType::Blob;
     QVariant value;
     try {
-        value = vtab->table->value(c->row, column);
+        // Texts and numbers, nearly every value read, skip the QVariant.
+        if (type == ParadoxType::Alpha) {
+            const QString& text = rows.text(column);
+            if (text.isNull())
+                sqlite3_result_null(context);
+            else
+                sqlite3_result_text16(context, text.constData(), static_cast<int>(text.size() * 2),
+                                      SQLITE_TRANSIENT);
+            return SQLITE_OK;
+        }
+        if (type == ParadoxType::Number || type == ParadoxType::Currency) {
+            if (const std::optional<double> number = rows.number(column))
+                sqlite3_result_double(context, *number);
+            else
+                sqlite3_result_null(context);
+            return SQLITE_OK;
+        }
+        value = rows.value(column);
     } catch (const DataError& error) {
         if (!vtab->owner->error)
             vtab->owner->error = error;
@@ -307,7 +329,7 @@ int vtabColumn(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column
 }
 
 int vtabRowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
-    *rowid = reinterpret_cast<ParadoxCursor*>(cursor)->row + 1;
+    *rowid = reinterpret_cast<ParadoxCursor*>(cursor)->rows->row() + 1;
     return SQLITE_OK;
 }
 
