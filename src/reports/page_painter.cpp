@@ -72,10 +72,10 @@ void paintText(const Box& box, QPainter& painter) {
 
 }  // namespace
 
-QFont fontFor(const FontSpec& spec) {
-    QFont font(availableFamily(spec.family));
-    font.setPointSizeF(spec.pointSize);
-    font.setBold(spec.bold);
+QFont fontFor(const FontSpec& fontSpec) {
+    QFont font(availableFamily(fontSpec.family));
+    font.setPointSizeF(fontSpec.pointSize);
+    font.setBold(fontSpec.bold);
     font.setItalic(false);
     font.setUnderline(false);
     font.setKerning(true);

@@ -15,6 +15,6 @@ void paintPage(const Page& page, QPainter& painter, const QRectF& target);
 
 // The font a FontSpec stands for: Arial, or a metric-compatible face where it is missing.
 // Its point size is for a 96-dpi device; paintPage adapts it to the painter's device.
-QFont fontFor(const FontSpec& spec);
+QFont fontFor(const FontSpec& fontSpec);
 
 }  // namespace etb::reports
