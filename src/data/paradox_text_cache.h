@@ -9,7 +9,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <memory>
 
 namespace etb::data {
@@ -47,10 +46,10 @@ public:
         if (width > 8 && bytes[8] != 0 && !hasNul(key))
             return nullptr;  // the text goes on past the key
         if (m_slots) {
-            for (std::size_t at = slotOf(key);; at = (at + 1) & m_mask) {
+            for (std::size_t at = slotOf(key);; at = (at + 1) & kMask) {
                 const Slot& slot = m_slots[at];
                 if (slot.key == key)
-                    return slot.text;
+                    return &slot.text;
                 if (slot.key == 0)
                     break;
             }
@@ -58,30 +57,31 @@ public:
         return insert(key, bytes, width < 8 ? width : 8);
     }
 
-    int size() const { return int(m_texts.size()); }
+    int size() const { return m_size; }
 
 private:
-    struct Slot {
+    // A text sits in its slot, next to its key: a lookup reads one cache line. The slots
+    // are made once, at their full number, so that a text never moves.
+    struct alignas(32) Slot {
         std::uint64_t key = 0;  // the stored bytes, first byte lowest; 0 = empty slot
-        const QString* text = nullptr;
+        QString text;
     };
+    static constexpr int kSlotBits = 13;  // twice kMaxEntries: at most half full
+    static constexpr std::size_t kMask = (std::size_t(1) << kSlotBits) - 1;
 
     static const QString& blank();
     static bool hasNul(std::uint64_t word) {
         return ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) != 0;
     }
-    std::size_t slotOf(std::uint64_t key) const {
-        return std::size_t((key * 0x9E3779B97F4A7C15ull) >> m_shift);
+    static std::size_t slotOf(std::uint64_t key) {
+        return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits));
     }
     // key holds the keyBytes first bytes of the value at bytes, whose text ends within them.
     const QString* insert(std::uint64_t key, const unsigned char* bytes, int keyBytes);
-    void grow();
 
     const ParadoxCodePage* m_codePage;
-    std::unique_ptr<Slot[]> m_slots;  // open addressing, at most half full
-    std::size_t m_mask = 0;
-    int m_shift = 64;
-    std::deque<QString> m_texts;  // a deque: growing it never moves a text handed out
+    std::unique_ptr<Slot[]> m_slots;  // open addressing; made by the first insert
+    int m_size = 0;
 };
 
 }  // namespace etb::data
