@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -249,4 +250,66 @@ TEST_F(FileFaultMatrix, ReadOnlyMediumRefusesChanges) {
     }
     table.reset();
     EXPECT_EQ(rowsOnDisk(path), before);
+}
+
+// An open that finds a complete journal (a writer died after deciding its change) finishes
+// the change. Each step of that recovery fails in turn: the open reports an error naming the
+// file or succeeds, and the next clean open finds the whole new state, never a mix.
+TEST_F(FileFaultMatrix, RecoveryAtOpenSurvivesEachFailingStep) {
+    const Operation& insert = kOperations[1];
+    reset(insert);
+    const QByteArray oldFile = readFile(m_path);
+    QByteArray journal;
+    {
+        auto table = ParadoxTable::open(m_path, Access::Write);
+        FileFaults::recordCalls();
+        insert.run(table.get(), m_path);
+        const std::vector<const char*> steps = FileFaults::recordedCalls();
+        FileFaults::clear();
+        // Run it again on the old file, this time keeping the journal whole: emptying it
+        // is the last step of a change.
+        table.reset();
+        writeFile(m_path, oldFile);
+        table = ParadoxTable::open(m_path, Access::Write);
+        ASSERT_STREQ(steps.back(), "truncate");
+        FileFaults::failCall(int(steps.size()) - 1, EIO);
+        insert.run(table.get(), m_path);
+        FileFaults::clear();
+        journal = readFile(m_path + QStringLiteral("-journal"));
+    }
+    const auto newRows = rowsOnDisk(m_path);
+    ASSERT_FALSE(journal.isEmpty());
+
+    // A crash just after the journal was synced: old table, complete journal.
+    auto crashed = [&] {
+        writeFile(m_path, oldFile);
+        writeFile(m_path + QStringLiteral("-journal"), journal);
+    };
+    crashed();
+    FileFaults::recordCalls();
+    ParadoxTable::open(m_path, Access::Read);
+    const std::vector<const char*> steps = FileFaults::recordedCalls();
+    FileFaults::clear();
+    ASSERT_EQ(rowsOnDisk(m_path), newRows);
+
+    std::string matrix = "recovery at open:\n";
+    for (std::size_t step = 0; step < steps.size(); ++step) {
+        SCOPED_TRACE(testing::Message() << "step " << step << " (" << steps[step] << ")");
+        crashed();
+        FileFaults::failCall(int(step), EIO);
+        std::string outcome = "opened";
+        try {
+            ParadoxTable::open(m_path, Access::Read);
+        } catch (const DataError& e) {
+            outcome = "refused";
+            EXPECT_TRUE(e.message().contains(QStringLiteral("DozorDb.db")))
+                << e.message().toStdString();
+        }
+        FileFaults::clear();
+        EXPECT_EQ(rowsOnDisk(m_path), newRows);
+        EXPECT_FALSE(QFileInfo::exists(m_path + QStringLiteral("-journal")));
+        matrix += "  step " + std::to_string(step + 1) + " " + steps[step] + ": " + outcome +
+                  ", then the new rows\n";
+    }
+    std::printf("%s", matrix.c_str());
 }
