@@ -36,6 +36,31 @@ inline void readTableFile(const QString& filePath, const std::uint8_t* data, std
         (void)table->row(r);
     }
     (void)table->warnings();
+
+    // The row cursor reads every value exactly as value() does.
+    auto same = [](const QVariant& a, const QVariant& b) {
+        if (a.typeId() == QMetaType::Double && b.typeId() == QMetaType::Double &&
+            std::isnan(a.toDouble()) && std::isnan(b.toDouble()))
+            return true;
+        return a == b;
+    };
+    for (data::ParadoxRowCursor cursor(*table); !cursor.atEnd(); cursor.next()) {
+        for (int f = 0; f < fieldCount; ++f) {
+            const QVariant expected = table->value(cursor.row(), f);
+            if (!same(cursor.value(f), expected))
+                std::abort();
+            const data::ParadoxType type = table->fields()[std::size_t(f)].type;
+            if (type == data::ParadoxType::Alpha) {
+                if (cursor.text(f) != expected.toString())
+                    std::abort();
+            } else if (type == data::ParadoxType::Number || type == data::ParadoxType::Currency) {
+                const std::optional<double> number = cursor.number(f);
+                if (number.has_value() != expected.isValid() ||
+                    (number && !same(QVariant(*number), expected)))
+                    std::abort();
+            }
+        }
+    }
 }
 
 // Parses and checks the bytes as a movement CSV file against a movement table.
