@@ -877,7 +877,8 @@ ParadoxRowCursor::ParadoxRowCursor(const ParadoxTable& table, qint64 row)
       m_tableGeneration(&m_table->generation),
       m_texts(&m_table->textCache()),
       m_recordSize(m_table->recordSize),
-      m_decoded(m_table->fields.size()) {
+      m_decoded(m_table->fields.size()),
+      m_decodedUtf8(m_table->fields.size()) {
     const ParadoxTable::Impl& d = *m_table;
     for (std::size_t i = 0; i < d.fields.size(); ++i) {
         const ParadoxField& field = d.fields[i];
@@ -939,6 +940,18 @@ const QString& ParadoxRowCursor::decodeText(int field) {
     QString& decoded = m_decoded[std::size_t(field)];
     decoded = m_table->codePage->decode(reinterpret_cast<const char*>(bytes), f.size);
     return decoded;
+}
+
+ParadoxRowCursor::Utf8Text ParadoxRowCursor::decodeTextUtf8(int field) {
+    const QString& text = decodeText(field);
+    if (text.isNull())
+        return {};
+    if (const ParadoxTextCache::Entry* cached =
+            m_texts->findEntry(fieldBytes(field), m_table->fields[std::size_t(field)].size))
+        return {cached->utf8.constData(), int(cached->utf8.size()), true};  // now cached
+    QByteArray& utf8 = m_decodedUtf8[std::size_t(field)];
+    utf8 = text.toUtf8();
+    return {utf8.constData(), int(utf8.size()), false};
 }
 
 std::optional<double> ParadoxRowCursor::decodeNumber(int field) {

@@ -165,6 +165,27 @@ public:
         return decodeText(field);
     }
 
+    // An Alpha field's text in UTF-8: data is nullptr when blank. When lasting, the bytes
+    // come from the table's cache and stay put as long as the table; otherwise they stay
+    // valid until the cursor moves. Throws as text() does.
+    struct Utf8Text {
+        const char* data = nullptr;
+        int size = 0;
+        bool lasting = false;
+    };
+    Utf8Text textUtf8(int field) {
+        const Column* column = readyColumn(field);
+        if (column && column->type == ParadoxType::Alpha) {
+            if (const ParadoxTextCache::Entry* cached = m_texts->findEntry(
+                    m_record + column->offset, column->width, column->wordReadable)) {
+                if (cached->text.isNull())
+                    return {nullptr, 0, true};
+                return {cached->utf8.constData(), int(cached->utf8.size()), true};
+            }
+        }
+        return decodeTextUtf8(field);
+    }
+
     // A Number, Currency, BCD, Short, Long or Autoincrement field's value; std::nullopt
     // when blank. Throws DataError (State) for other field types.
     std::optional<double> number(int field) {
@@ -197,6 +218,7 @@ private:
     void place();
     const unsigned char* fieldBytes(int field);
     const QString& decodeText(int field);
+    Utf8Text decodeTextUtf8(int field);
     std::optional<double> decodeNumber(int field);
     [[noreturn]] void throwNotThatType(int field, const QString& wanted) const;
 
@@ -213,6 +235,7 @@ private:
     int m_blockRows = 0;
     const unsigned char* m_record = nullptr;  // the current row's bytes; nullptr at the end
     std::vector<QString> m_decoded;           // per field: a text the cache does not hold
+    std::vector<QByteArray> m_decodedUtf8;    // the same in UTF-8, for textUtf8()
 };
 
 }  // namespace etb::data

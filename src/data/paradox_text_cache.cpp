@@ -3,13 +3,13 @@
 
 namespace etb::data {
 
-const QString& ParadoxTextCache::blank() {
-    static const QString none;
+const ParadoxTextCache::Entry& ParadoxTextCache::blank() {
+    static const Entry none;
     return none;
 }
 
-const QString* ParadoxTextCache::insert(std::uint64_t key, const unsigned char* bytes,
-                                        int keyBytes) {
+const ParadoxTextCache::Entry* ParadoxTextCache::insert(std::uint64_t key,
+                                                        const unsigned char* bytes, int keyBytes) {
     if (m_size >= kMaxEntries)
         return nullptr;
     if (!m_slots)
@@ -19,9 +19,10 @@ const QString* ParadoxTextCache::insert(std::uint64_t key, const unsigned char* 
         at = (at + 1) & kMask;
     Slot& slot = m_slots[at];
     slot.key = key;
-    slot.text = m_codePage->decode(reinterpret_cast<const char*>(bytes), keyBytes);
+    slot.entry.text = m_codePage->decode(reinterpret_cast<const char*>(bytes), keyBytes);
+    slot.entry.utf8 = slot.entry.text.toUtf8();
     ++m_size;
-    return &slot.text;
+    return &slot.entry;
 }
 
 }  // namespace etb::data

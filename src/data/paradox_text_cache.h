@@ -1,10 +1,11 @@
 // Decoded Alpha texts of one table, keyed on their stored bytes, so that a text repeated
 // over many rows (a chapter code, a movement type) is decoded and allocated once and then
-// handed out as a shared QString.
+// handed out as a shared QString (and the same text in UTF-8, for SQLite).
 #pragma once
 
 #include "data/paradox_codepage.h"
 
+#include <QByteArray>
 #include <QString>
 #include <bit>
 #include <cstdint>
@@ -15,6 +16,12 @@ namespace etb::data {
 
 class ParadoxTextCache {
 public:
+    // A cached text, decoded and in UTF-8; a blank one has a null text and empty bytes.
+    struct Entry {
+        QString text;
+        QByteArray utf8;
+    };
+
     // Texts kept at most; later new texts are not cached (the caller decodes them itself).
     static constexpr int kMaxEntries = 4096;
 
@@ -28,6 +35,12 @@ public:
     // width bytes are readable, and when wordReadable, that 8 bytes are. A returned text
     // stays valid and unchanged as long as the cache.
     const QString* find(const unsigned char* bytes, int width, bool wordReadable = false) {
+        const Entry* entry = findEntry(bytes, width, wordReadable);
+        return entry ? &entry->text : nullptr;
+    }
+
+    // As find(), with the text's UTF-8 bytes beside it; they too stay put as long as the cache.
+    const Entry* findEntry(const unsigned char* bytes, int width, bool wordReadable = false) {
         // The key is the value's first 8 bytes (fewer for a narrower field), bytes after a
         // NUL included: equal keys mean equal bytes, so equal texts.
         std::uint64_t key = 0;
@@ -49,7 +62,7 @@ public:
             for (std::size_t at = slotOf(key);; at = (at + 1) & kMask) {
                 const Slot& slot = m_slots[at];
                 if (slot.key == key)
-                    return &slot.text;
+                    return &slot.entry;
                 if (slot.key == 0)
                     break;
             }
@@ -62,14 +75,14 @@ public:
 private:
     // A text sits in its slot, next to its key: a lookup reads one cache line. The slots
     // are made once, at their full number, so that a text never moves.
-    struct alignas(32) Slot {
+    struct alignas(64) Slot {
         std::uint64_t key = 0;  // the stored bytes, first byte lowest; 0 = empty slot
-        QString text;
+        Entry entry;
     };
     static constexpr int kSlotBits = 13;  // twice kMaxEntries: at most half full
     static constexpr std::size_t kMask = (std::size_t(1) << kSlotBits) - 1;
 
-    static const QString& blank();
+    static const Entry& blank();
     static bool hasNul(std::uint64_t word) {
         return ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) != 0;
     }
@@ -77,7 +90,7 @@ private:
         return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits));
     }
     // key holds the keyBytes first bytes of the value at bytes, whose text ends within them.
-    const QString* insert(std::uint64_t key, const unsigned char* bytes, int keyBytes);
+    const Entry* insert(std::uint64_t key, const unsigned char* bytes, int keyBytes);
 
     const ParadoxCodePage* m_codePage;
     std::unique_ptr<Slot[]> m_slots;  // open addressing; made by the first insert

@@ -270,13 +270,15 @@ int vtabColumn(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column
     QVariant value;
     try {
         // Texts and numbers, nearly every value read, skip the QVariant.
+        // A cached text is handed over in place: the cache outlives the statement, and
+        // SQLite may keep pointing at it (min() does).
         if (type == ParadoxType::Alpha) {
-            const QString& text = rows.text(column);
-            if (text.isNull())
+            const ParadoxRowCursor::Utf8Text text = rows.textUtf8(column);
+            if (!text.data)
                 sqlite3_result_null(context);
             else
-                sqlite3_result_text16(context, text.constData(), static_cast<int>(text.size() * 2),
-                                      SQLITE_TRANSIENT);
+                sqlite3_result_text(context, text.data, text.size,
+                                    text.lasting ? SQLITE_STATIC : SQLITE_TRANSIENT);
             return SQLITE_OK;
         }
         if (type == ParadoxType::Number || type == ParadoxType::Currency) {
