@@ -2,6 +2,7 @@
 // and types, reruns, and the errors of a statement that cannot run.
 #include "data/query.h"
 #include "data/data_error.h"
+#include "data/paradox_table.h"
 #include "data/statement.h"
 #include "data/table.h"
 #include "movement_files.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 using namespace etb::data;
 using etb::testing::Movement;
@@ -256,4 +258,41 @@ TEST(Query, AColumnMixingNumbersAndTextsReadsAsTexts) {
                                        QStringLiteral("3"), QStringLiteral("DEPENSE")}))
             << order;
     }
+}
+
+// Texts longer than a cached one (and so decoded per row), accented ones, and blanks, as an
+// aggregate and a sort see them: an aggregate must not keep pointing at a reused buffer.
+TEST(Query, LongAndAccentedTextsKeepTheirValuesThroughAggregatesAndSorts) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("wide.db"));
+    const ParadoxField fields[] = {{QStringLiteral("Nom"), ParadoxType::Alpha, 20},
+                                   {QStringLiteral("Code"), ParadoxType::Alpha, 4}};
+    ParadoxTable::create(path, fields);
+    const QStringList names{QStringLiteral("FONCTIONNEMENT"), QStringLiteral("Équipement rural"),
+                            QStringLiteral("INVESTISSEMENT"), QString(),
+                            QStringLiteral("AMORTISSEMENTS"), QStringLiteral("Été")};
+    {
+        auto table = ParadoxTable::open(path, ParadoxTable::Access::Write);
+        for (const QString& name : names)
+            table->appendRow({name, name.left(4)});
+    }
+    TQuery query;
+    query.databaseName = dir.path();
+    query.sql =
+        QStringList{QStringLiteral("select 0 as k, min(nom) as nom, max(code) as code "
+                                   "from wide union all select 1, nom, code from wide "
+                                   "order by k, nom")};
+    TStringField* nom = query.addField<TStringField>(QStringLiteral("nom"), 20);
+    TStringField* code = query.addField<TStringField>(QStringLiteral("code"), 4);
+    query.open();
+    QStringList rows;
+    for (query.first(); !query.eof(); query.next())
+        rows.append((nom->isNull() ? QStringLiteral("-") : nom->asString()) + QLatin1Char('/') +
+                    (code->isNull() ? QStringLiteral("-") : code->asString()));
+    EXPECT_EQ(
+        rows,
+        (QStringList{QStringLiteral("AMORTISSEMENTS/Été"), QStringLiteral("-/-"),
+                     QStringLiteral("AMORTISSEMENTS/AMOR"), QStringLiteral("FONCTIONNEMENT/FONC"),
+                     QStringLiteral("INVESTISSEMENT/INVE"), QStringLiteral("Équipement rural/Équi"),
+                     QStringLiteral("Été/Été")}));
 }
