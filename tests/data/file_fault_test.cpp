@@ -77,16 +77,16 @@ protected:
 
     // A movement table of 92 rows (one full block: inserting splits it) plus one.
     QByteArray initialFile() const {
-        TableSpec spec;
-        spec.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
-        const int rows = 93, cap = spec.capacity();
-        QByteArray file = buildHeader(spec, {std::uint32_t(rows), 2, 2, 1, 2, 0});
+        TableSpec shape;
+        shape.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
+        const int rows = 93, cap = shape.capacity();
+        QByteArray file = buildHeader(shape, {std::uint32_t(rows), 2, 2, 1, 2, 0});
         for (unsigned b = 1; b <= 2; ++b) {
             std::vector<QByteArray> records;
             for (int i = int(b - 1) * cap; i < std::min(rows, int(b) * cap); ++i)
                 records.push_back(alpha(QByteArray::number(i % 1000), 3) + alpha("A", 3) +
                                   alpha("T" + QByteArray::number(i % 7), 8) + number(i + 0.5));
-            file += buildBlock(spec, b == 2 ? 0 : b + 1, b - 1, records);
+            file += buildBlock(shape, b == 2 ? 0 : b + 1, b - 1, records);
         }
         return file;
     }

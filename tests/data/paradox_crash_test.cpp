@@ -57,11 +57,11 @@ std::vector<int> readRows(const QString& path) {
 }
 
 QByteArray initialTable(int rows) {
-    TableSpec spec;
-    spec.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
-    const int cap = spec.capacity();
+    TableSpec shape;
+    shape.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
+    const int cap = shape.capacity();
     const unsigned blocks = unsigned((rows + cap - 1) / cap);
-    QByteArray file = buildHeader(spec, {std::uint32_t(rows), blocks, blocks, 1, blocks, 0});
+    QByteArray file = buildHeader(shape, {std::uint32_t(rows), blocks, blocks, 1, blocks, 0});
     for (unsigned b = 1; b <= blocks; ++b) {
         std::vector<QByteArray> records;
         for (int i = int(b - 1) * cap; i < std::min(rows, int(b) * cap); ++i) {
@@ -70,7 +70,7 @@ QByteArray initialTable(int rows) {
                               alpha(QByteArray::number(v / 1000 % 1000), 3) +
                               alpha("T" + QByteArray::number(v % 7), 8) + number(v + 0.25));
         }
-        file += buildBlock(spec, b == blocks ? 0 : b + 1, b - 1, records);
+        file += buildBlock(shape, b == blocks ? 0 : b + 1, b - 1, records);
     }
     return file;
 }

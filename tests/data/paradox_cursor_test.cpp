@@ -21,16 +21,16 @@ using namespace etb::test;
 namespace {
 
 // A table file holding records in blocks chained in file order.
-QByteArray tableFile(const TableSpec& spec, const std::vector<QByteArray>& records) {
-    const int cap = spec.capacity();
+QByteArray tableFile(const TableSpec& shape, const std::vector<QByteArray>& records) {
+    const int cap = shape.capacity();
     const unsigned blocks = unsigned((records.size() + std::size_t(cap) - 1) / std::size_t(cap));
     QByteArray file = buildHeader(
-        spec, {std::uint32_t(records.size()), blocks, blocks, blocks ? 1u : 0u, blocks, 0});
+        shape, {std::uint32_t(records.size()), blocks, blocks, blocks ? 1u : 0u, blocks, 0});
     for (unsigned b = 0; b < blocks; ++b) {
         const auto first = records.begin() + std::ptrdiff_t(b) * cap;
         const auto last = b + 1 == blocks ? records.end() : first + cap;
         file +=
-            buildBlock(spec, b + 1 < blocks ? b + 2 : 0, b, std::vector<QByteArray>(first, last));
+            buildBlock(shape, b + 1 < blocks ? b + 2 : 0, b, std::vector<QByteArray>(first, last));
     }
     return file;
 }
@@ -48,8 +48,8 @@ struct TableCase {
 };
 
 // Every field type: values, negative and edge values, and a blank row.
-void everyFieldType(TableSpec& spec, std::vector<QByteArray>& records) {
-    spec.fields = {{0x02, 4, "D"}, {0x03, 2, "S"}, {0x04, 4, "I"},  {0x05, 8, "C"},
+void everyFieldType(TableSpec& shape, std::vector<QByteArray>& records) {
+    shape.fields = {{0x02, 4, "D"}, {0x03, 2, "S"}, {0x04, 4, "I"},  {0x05, 8, "C"},
                    {0x09, 1, "L"}, {0x14, 4, "T"}, {0x15, 8, "TS"}, {0x16, 4, "Id"},
                    {0x17, 2, "B"}, {0x18, 3, "Y"}, {0x0C, 15, "M"}, {0x01, 5, "A"},
                    {0x06, 8, "N"}, {0x01, 1, "A1"}};
@@ -62,7 +62,7 @@ void everyFieldType(TableSpec& spec, std::vector<QByteArray>& records) {
                       fromHex("80") + integer(0, 4) + number(0.0) + integer(1, 4) +
                       fromHex("42 FFFFFFFFFFFFFFFF FFFFFFFFFFFFFEDC") + fromHex("000000") +
                       QByteArray(15, '\0') + alpha("", 5) + number(0.0) + alpha("", 1));
-    records.push_back(QByteArray(spec.recordSize(), '\0'));
+    records.push_back(QByteArray(shape.recordSize(), '\0'));
     // An out-of-range time and a date past QDate's range read as blank.
     records.push_back(integer(2147483647, 4) + integer(-32767, 2) + integer(7, 4) + number(1e-300) +
                       fromHex("01") + integer(86400000, 4) + number(-5.0) + integer(2147483647, 4) +
@@ -72,8 +72,8 @@ void everyFieldType(TableSpec& spec, std::vector<QByteArray>& records) {
 }
 
 // The movement table over several blocks, repeated and varying texts, blanks here and there.
-void movements(TableSpec& spec, std::vector<QByteArray>& records) {
-    spec.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
+void movements(TableSpec& shape, std::vector<QByteArray>& records) {
+    shape.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
     for (int i = 0; i < 700; ++i) {
         records.push_back(alpha(i % 37 == 0 ? QByteArray() : QByteArray::number(100 + i % 90), 3) +
                           alphaText(QByteArray::number(i % 7), 3, char(i % 5)) +
@@ -84,8 +84,8 @@ void movements(TableSpec& spec, std::vector<QByteArray>& records) {
 
 // More different texts than the cache keeps, texts longer than a key, texts of exactly 8
 // bytes in a wider field, and bytes after the ending NUL that differ from row to row.
-void pastTheCache(TableSpec& spec, std::vector<QByteArray>& records) {
-    spec.fields = {{0x01, 6, "Code"}, {0x01, 20, "Label"}, {0x01, 9, "Nine"}};
+void pastTheCache(TableSpec& shape, std::vector<QByteArray>& records) {
+    shape.fields = {{0x01, 6, "Code"}, {0x01, 20, "Label"}, {0x01, 9, "Nine"}};
     const int rows = ParadoxTextCache::kMaxEntries + 1500;
     for (int i = 0; i < rows; ++i) {
         const QByteArray code = "c" + QByteArray::number(i);
@@ -141,12 +141,12 @@ void expectSameAsValue(ParadoxRowCursor& cursor, const ParadoxTable& table, qint
 TEST(ParadoxCursor, ReadsTheSameValuesAsValue) {
     for (const TableCase& c : kTables) {
         SCOPED_TRACE(c.name);
-        TableSpec spec;
+        TableSpec shape;
         std::vector<QByteArray> records;
-        c.build(spec, records);
+        c.build(shape, records);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("T.db"));
-        writeFile(path, tableFile(spec, records));
+        writeFile(path, tableFile(shape, records));
 
         // Once with the cursor reading each text first, once with value() first: both fill
         // the same text cache.
@@ -157,7 +157,7 @@ TEST(ParadoxCursor, ReadsTheSameValuesAsValue) {
             for (ParadoxRowCursor cursor(*table); !cursor.atEnd(); cursor.next(), ++row) {
                 ASSERT_EQ(cursor.row(), row);
                 if (cursorFirst) {
-                    for (int f = 0; f < int(spec.fields.size()); ++f)
+                    for (int f = 0; f < int(shape.fields.size()); ++f)
                         cursor.value(f);
                 }
                 expectSameAsValue(cursor, *table, row);
@@ -170,8 +170,8 @@ TEST(ParadoxCursor, ReadsTheSameValuesAsValue) {
 }
 
 TEST(ParadoxCursor, TextsAfterTheEndingNulDoNotMatter) {
-    TableSpec spec;
-    spec.fields = {{0x01, 4, "A"}, {0x01, 12, "B"}};
+    TableSpec shape;
+    shape.fields = {{0x01, 4, "A"}, {0x01, 12, "B"}};
     const std::vector<QByteArray> records = {
         alpha("AB", 4) + alpha("ABCDEFGH", 12),
         fromHex("41 42 00 58") + fromHex("4142434445464748 00 595959"),
@@ -180,7 +180,7 @@ TEST(ParadoxCursor, TextsAfterTheEndingNulDoNotMatter) {
     };
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("T.db"));
-    writeFile(path, tableFile(spec, records));
+    writeFile(path, tableFile(shape, records));
     const auto table = ParadoxTable::open(path, ParadoxTable::Access::Read);
     const QString expected[][2] = {
         {QStringLiteral("AB"), QStringLiteral("ABCDEFGH")},
@@ -198,12 +198,12 @@ TEST(ParadoxCursor, TextsAfterTheEndingNulDoNotMatter) {
 }
 
 TEST(ParadoxCursor, SeeksAndRefusesWhatValueRefuses) {
-    TableSpec spec;
+    TableSpec shape;
     std::vector<QByteArray> records;
-    movements(spec, records);
+    movements(shape, records);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("T.db"));
-    writeFile(path, tableFile(spec, records));
+    writeFile(path, tableFile(shape, records));
     const auto table = ParadoxTable::open(path, ParadoxTable::Access::Read);
 
     ParadoxRowCursor cursor(*table, 650);
@@ -236,7 +236,7 @@ TEST(ParadoxCursor, SeeksAndRefusesWhatValueRefuses) {
 
     QTemporaryDir emptyDir;
     const QString emptyPath = emptyDir.filePath(QStringLiteral("E.db"));
-    writeFile(emptyPath, tableFile(spec, {}));
+    writeFile(emptyPath, tableFile(shape, {}));
     const auto empty = ParadoxTable::open(emptyPath, ParadoxTable::Access::Read);
     EXPECT_TRUE(ParadoxRowCursor(*empty).atEnd());
 }

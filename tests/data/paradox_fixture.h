@@ -100,55 +100,55 @@ struct ChainState {
 };
 
 // The header per the format rules: 3.0 unpadded, 3.5 and later padded to 0x800.
-inline QByteArray buildHeader(const TableSpec& spec, const ChainState& state) {
-    const int n = int(spec.fields.size());
-    const bool dataHeader = spec.version >= 5;
+inline QByteArray buildHeader(const TableSpec& shape, const ChainState& state) {
+    const int n = int(shape.fields.size());
+    const bool dataHeader = shape.version >= 5;
     const int base = dataHeader ? 0x78 : 0x58;
-    const int nameLength = spec.version == 0x0C ? 261 : 79;
+    const int nameLength = shape.version == 0x0C ? 261 : 79;
     QByteArray header(0x10000, '\0');
     int pos = base;
-    for (const FieldSpec& f : spec.fields) {
+    for (const FieldSpec& f : shape.fields) {
         header[pos++] = char(f.type);
         header[pos++] = char(f.size);
     }
     put32(header, pos, 0x12345678);  // pointer garbage
     pos += 4 + 4 * n;
-    std::memcpy(header.data() + pos, spec.tableName.constData(), size_t(spec.tableName.size()));
+    std::memcpy(header.data() + pos, shape.tableName.constData(), size_t(shape.tableName.size()));
     pos += nameLength;
-    for (const FieldSpec& f : spec.fields) {
+    for (const FieldSpec& f : shape.fields) {
         std::memcpy(header.data() + pos, f.name.constData(), size_t(f.name.size()));
         pos += int(f.name.size()) + 1;
     }
     int realHeaderSize = 0;
-    if (spec.version >= 5) {
+    if (shape.version >= 5) {
         const int numbersAt = pos;
         for (int i = 0; i < n; ++i)
             put16(header, pos + 2 * i, unsigned(i + 1));
         pos += 2 * n;
         const int sortAt = pos;
-        std::memcpy(header.data() + pos, spec.sortName.constData(), size_t(spec.sortName.size()));
-        pos += int(spec.sortName.size()) + 1;
+        std::memcpy(header.data() + pos, shape.sortName.constData(), size_t(shape.sortName.size()));
+        pos += int(shape.sortName.size()) + 1;
         realHeaderSize = pos;
-        put16(header, 0x58, 0x0100 | unsigned(spec.version));
-        put16(header, 0x5A, 0x0100 | unsigned(spec.version));
+        put16(header, 0x58, 0x0100 | unsigned(shape.version));
+        put16(header, 0x5A, 0x0100 | unsigned(shape.version));
         put32(header, 0x60, 1700000000);
         put16(header, 0x64, unsigned(n + 1));
         put16(header, 0x66, unsigned(numbersAt - 0x58));
-        put16(header, 0x6A, unsigned(spec.codePage));
+        put16(header, 0x6A, unsigned(shape.codePage));
         header[0x6C] = 1;
         header[0x6D] = 1;
         put16(header, 0x6E, unsigned(sortAt - 0x58));
         put32(header, 0x25, 0xFF00FF00u);
         header[0x56] = 0x20;
-    } else if (spec.version == 4) {
+    } else if (shape.version == 4) {
         realHeaderSize = pos;
     }
-    const int headerSize = spec.version == 3 ? pos : (pos + 0x7FF) / 0x800 * 0x800;
+    const int headerSize = shape.version == 3 ? pos : (pos + 0x7FF) / 0x800 * 0x800;
     header.resize(headerSize);
-    put16(header, 0x00, unsigned(spec.recordSize()));
+    put16(header, 0x00, unsigned(shape.recordSize()));
     put16(header, 0x02, unsigned(headerSize));
-    header[0x04] = char(spec.fileType);
-    header[0x05] = char(spec.blockCode);
+    header[0x04] = char(shape.fileType);
+    header[0x05] = char(shape.blockCode);
     put32(header, 0x06, state.numRecords);
     put16(header, 0x0A, state.usedBlocks);
     put16(header, 0x0C, state.fileBlocks);
@@ -156,10 +156,10 @@ inline QByteArray buildHeader(const TableSpec& spec, const ChainState& state) {
     put16(header, 0x10, state.lastBlock);
     put16(header, 0x12, 7);  // unknown counter, kept by writers
     put16(header, 0x21, unsigned(n));
-    put16(header, 0x23, spec.fileType == 0 ? 1 : 0);
-    header[0x29] = char(spec.sortOrder);
+    put16(header, 0x23, shape.fileType == 0 ? 1 : 0);
+    header[0x29] = char(shape.sortOrder);
     header[0x2D] = 5;
-    header[0x39] = char(spec.version);
+    header[0x39] = char(shape.version);
     put16(header, 0x3A, state.fileBlocks);
     header[0x3E] = 0x1F;
     header[0x3F] = 0x0F;
@@ -168,16 +168,16 @@ inline QByteArray buildHeader(const TableSpec& spec, const ChainState& state) {
     return header;
 }
 
-inline QByteArray buildBlock(const TableSpec& spec, unsigned next, unsigned prev,
+inline QByteArray buildBlock(const TableSpec& shape, unsigned next, unsigned prev,
                              const std::vector<QByteArray>& records, char fill = '\0') {
-    QByteArray block(spec.blockSize(), fill);
+    QByteArray block(shape.blockSize(), fill);
     put16(block, 0, next);
     put16(block, 2, prev);
-    const int add = (int(records.size()) - 1) * spec.recordSize();
+    const int add = (int(records.size()) - 1) * shape.recordSize();
     put16(block, 4, unsigned(std::uint16_t(std::int16_t(add))));
     int pos = 6;
     for (const QByteArray& r : records) {
-        EXPECT_EQ(r.size(), spec.recordSize());
+        EXPECT_EQ(r.size(), shape.recordSize());
         std::memcpy(block.data() + pos, r.constData(), size_t(r.size()));
         pos += int(r.size());
     }

@@ -25,9 +25,9 @@ QString tablePath(const QTemporaryDir& dir, const char* name = "DozorDb.db") {
 }
 
 TableSpec movementSpec() {
-    TableSpec spec;
-    spec.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
-    return spec;
+    TableSpec shape;
+    shape.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
+    return shape;
 }
 
 QByteArray movementRecord(int i) {
@@ -75,12 +75,12 @@ class ParadoxReadLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(ParadoxReadLayout, WalksTheChainInOrderAndSkipsFreeBlocks) {
     const LayoutCase c = GetParam();
-    TableSpec spec = movementSpec();
-    spec.version = c.version;
-    spec.blockCode = c.blockCode;
-    spec.fileType = c.fileType;
-    spec.codePage = c.codePage;
-    const int cap = spec.capacity();
+    TableSpec shape = movementSpec();
+    shape.version = c.version;
+    shape.blockCode = c.blockCode;
+    shape.fileType = c.fileType;
+    shape.codePage = c.codePage;
+    const int cap = shape.capacity();
     std::vector<std::vector<QByteArray>> chunks(3);
     int next = 0;
     for (int b = 0; b < 3; ++b) {
@@ -90,12 +90,12 @@ TEST_P(ParadoxReadLayout, WalksTheChainInOrderAndSkipsFreeBlocks) {
     }
     std::vector<QByteArray> stale(std::size_t(cap), movementRecord(99999));
     ChainState state{std::uint32_t(next), 3, 4, 1, 2, 4};
-    QByteArray file = buildHeader(spec, state);
-    file += buildBlock(spec, 3, 0, chunks[0]);
-    file += buildBlock(spec, 0, 3, chunks[2]);
-    file += buildBlock(spec, 2, 1, chunks[1]);
-    QByteArray freeBlock = buildBlock(spec, 0, 2, stale);
-    put16(freeBlock, 4, unsigned(std::uint16_t(std::int16_t(-spec.recordSize()))));
+    QByteArray file = buildHeader(shape, state);
+    file += buildBlock(shape, 3, 0, chunks[0]);
+    file += buildBlock(shape, 0, 3, chunks[2]);
+    file += buildBlock(shape, 2, 1, chunks[1]);
+    QByteArray freeBlock = buildBlock(shape, 0, 2, stale);
+    put16(freeBlock, 4, unsigned(std::uint16_t(std::int16_t(-shape.recordSize()))));
     file += freeBlock;
     QTemporaryDir dir;
     writeFile(tablePath(dir), file);
@@ -121,8 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{0x0C, 32, 2, 1252}, LayoutCase{0x0B, 3, 2, 1252}));
 
 TEST(ParadoxRead, DecodesEveryFieldType) {
-    TableSpec spec;
-    spec.fields = {{0x02, 4, "D"}, {0x03, 2, "S"}, {0x04, 4, "I"},  {0x05, 8, "C"},
+    TableSpec shape;
+    shape.fields = {{0x02, 4, "D"}, {0x03, 2, "S"}, {0x04, 4, "I"},  {0x05, 8, "C"},
                    {0x09, 1, "L"}, {0x14, 4, "T"}, {0x15, 8, "TS"}, {0x16, 4, "Id"},
                    {0x17, 2, "B"}, {0x18, 3, "Y"}, {0x0C, 15, "M"}, {0x01, 5, "A"}};
     const QByteArray full = integer(736695, 4) + integer(-2, 2) + integer(256, 4) + number(0.17) +
@@ -134,10 +134,10 @@ TEST(ParadoxRead, DecodesEveryFieldType) {
                                  number(-1.0) + fromHex("80") + integer(0, 4) + number(0.0) +
                                  integer(1, 4) + fromHex("42 FFFFFFFFFFFFFFFF FFFFFFFFFFFFFEDC") +
                                  fromHex("000000") + QByteArray(15, '\0') + alpha("", 5);
-    const QByteArray blank(spec.recordSize(), '\0');
+    const QByteArray blank(shape.recordSize(), '\0');
     QTemporaryDir dir;
-    writeFile(tablePath(dir), buildHeader(spec, {3, 1, 1, 1, 1, 0}) +
-                                  buildBlock(spec, 0, 0, {full, negatives, blank}));
+    writeFile(tablePath(dir), buildHeader(shape, {3, 1, 1, 1, 1, 0}) +
+                                  buildBlock(shape, 0, 0, {full, negatives, blank}));
 
     const auto table = ParadoxTable::open(tablePath(dir), ParadoxTable::Access::Read);
     const auto a = table->row(0);
@@ -183,24 +183,24 @@ TEST(ParadoxRead, DecodesTextInTheTableCodePage) {
         {0, "C9 80 E9", QStringLiteral("É€é")},    {4242, "C9 80 E9", QStringLiteral("É€é")},
     };
     for (const Case& c : cases) {
-        TableSpec spec;
-        spec.codePage = c.codePage;
-        spec.fields = {{0x01, 3, "A"}};
+        TableSpec shape;
+        shape.codePage = c.codePage;
+        shape.fields = {{0x01, 3, "A"}};
         QTemporaryDir dir;
         writeFile(tablePath(dir),
-                  buildHeader(spec, {1, 1, 1, 1, 1, 0}) + buildBlock(spec, 0, 0, {fromHex(c.hex)}));
+                  buildHeader(shape, {1, 1, 1, 1, 1, 0}) + buildBlock(shape, 0, 0, {fromHex(c.hex)}));
         const auto table = ParadoxTable::open(tablePath(dir), ParadoxTable::Access::Read);
         EXPECT_EQ(table->value(0, 0).toString(), c.text) << "code page " << c.codePage;
     }
 }
 
 TEST(ParadoxRead, CodePageCanBeOverridden) {
-    TableSpec spec;
-    spec.codePage = 437;  // marked OEM, but holding Windows text
-    spec.fields = {{0x01, 3, "A"}};
+    TableSpec shape;
+    shape.codePage = 437;  // marked OEM, but holding Windows text
+    shape.fields = {{0x01, 3, "A"}};
     QTemporaryDir dir;
-    writeFile(tablePath(dir), buildHeader(spec, {1, 1, 1, 1, 1, 0}) +
-                                  buildBlock(spec, 0, 0, {fromHex("C9 E9 00")}));
+    writeFile(tablePath(dir), buildHeader(shape, {1, 1, 1, 1, 1, 0}) +
+                                  buildBlock(shape, 0, 0, {fromHex("C9 E9 00")}));
     EXPECT_EQ(ParadoxTable::open(tablePath(dir), ParadoxTable::Access::Read, 1252)
                   ->value(0, 0)
                   .toString(),
@@ -209,11 +209,11 @@ TEST(ParadoxRead, CodePageCanBeOverridden) {
 }
 
 TEST(ParadoxRead, AcceptsACutShortFinalBlock) {
-    TableSpec spec = movementSpec();
-    spec.version = 9;
-    QByteArray file = buildHeader(spec, {2, 1, 1, 1, 1, 0}) +
-                      buildBlock(spec, 0, 0, {movementRecord(1), movementRecord(2)});
-    file.truncate(file.size() - spec.blockSize() + 1024);  // ends at the next 1 KB boundary
+    TableSpec shape = movementSpec();
+    shape.version = 9;
+    QByteArray file = buildHeader(shape, {2, 1, 1, 1, 1, 0}) +
+                      buildBlock(shape, 0, 0, {movementRecord(1), movementRecord(2)});
+    file.truncate(file.size() - shape.blockSize() + 1024);  // ends at the next 1 KB boundary
     QTemporaryDir dir;
     writeFile(tablePath(dir), file);
     const auto table = ParadoxTable::open(tablePath(dir), ParadoxTable::Access::Read);
@@ -222,12 +222,12 @@ TEST(ParadoxRead, AcceptsACutShortFinalBlock) {
 }
 
 TEST(ParadoxRead, TrustsTheChainWhenTheHeaderCountDiffers) {
-    TableSpec spec = movementSpec();
+    TableSpec shape = movementSpec();
     QTemporaryDir dir;
     // Far more records claimed than the blocks hold: nothing is sized by the claim.
     for (const std::uint32_t claimed : {7u, 0xFFFFFFFFu}) {
-        writeFile(tablePath(dir), buildHeader(spec, {claimed, 1, 1, 1, 1, 0}) +
-                                      buildBlock(spec, 0, 0, {movementRecord(1)}));
+        writeFile(tablePath(dir), buildHeader(shape, {claimed, 1, 1, 1, 1, 0}) +
+                                      buildBlock(shape, 0, 0, {movementRecord(1)}));
         const auto table = ParadoxTable::open(tablePath(dir), ParadoxTable::Access::Read);
         EXPECT_EQ(table->rowCount(), 1);
         ASSERT_EQ(table->warnings().size(), 1);
@@ -248,9 +248,9 @@ TEST(ParadoxRead, MentionsTheLegacyLockFilesWithoutTouchingThem) {
 }
 
 TEST(ParadoxRead, ReadsAnEmptyTable) {
-    TableSpec spec = movementSpec();
+    TableSpec shape = movementSpec();
     QTemporaryDir dir;
-    writeFile(tablePath(dir), buildHeader(spec, {}));
+    writeFile(tablePath(dir), buildHeader(shape, {}));
     const auto table = ParadoxTable::open(tablePath(dir), ParadoxTable::Access::Read);
     EXPECT_EQ(table->rowCount(), 0);
     EXPECT_THROW(table->value(0, 0), DataError);
@@ -259,10 +259,10 @@ TEST(ParadoxRead, ReadsAnEmptyTable) {
 // Damaged and foreign files: each gives a DataError of the expected kind naming the file,
 // never a crash, and the file stays as it was.
 TEST(ParadoxRead, RejectsDamagedFiles) {
-    const TableSpec spec = movementSpec();
-    const QByteArray good = buildHeader(spec, {3, 2, 2, 1, 2, 0}) +
-                            buildBlock(spec, 2, 0, {movementRecord(1), movementRecord(2)}) +
-                            buildBlock(spec, 0, 1, {movementRecord(3)});
+    const TableSpec shape = movementSpec();
+    const QByteArray good = buildHeader(shape, {3, 2, 2, 1, 2, 0}) +
+                            buildBlock(shape, 2, 0, {movementRecord(1), movementRecord(2)}) +
+                            buildBlock(shape, 0, 1, {movementRecord(3)});
     const int h = 0x800;
     struct Case {
         const char* name;
@@ -361,10 +361,10 @@ TEST(ParadoxRead, MissingFileIsNotFound) {
 // Random damage anywhere in the header or the blocks: opening and reading either works or
 // gives a DataError; nothing crashes or reads out of bounds (run under the sanitizers).
 TEST(ParadoxRead, SurvivesRandomDamage) {
-    TableSpec spec;
-    spec.fields = {{0x01, 5, "A"}, {0x06, 8, "N"},  {0x02, 4, "D"}, {0x15, 8, "TS"},
+    TableSpec shape;
+    shape.fields = {{0x01, 5, "A"}, {0x06, 8, "N"},  {0x02, 4, "D"}, {0x15, 8, "TS"},
                    {0x17, 3, "B"}, {0x0C, 12, "M"}, {0x09, 1, "L"}, {0x14, 4, "T"}};
-    spec.blockCode = 1;
+    shape.blockCode = 1;
     std::vector<QByteArray> records;
     for (int i = 0; i < 30; ++i) {
         QByteArray r = alpha("abc", 5) + number(i) + integer(730000 + i, 4) + number(6.3e13 + i) +
@@ -372,12 +372,12 @@ TEST(ParadoxRead, SurvivesRandomDamage) {
                        fromHex("81") + integer(i * 1000, 4);
         records.push_back(r);
     }
-    const int cap = spec.capacity();
+    const int cap = shape.capacity();
     ASSERT_LT(int(records.size()), 2 * cap);
-    QByteArray good = buildHeader(spec, {30, 2, 3, 1, 3, 2});
-    good += buildBlock(spec, 3, 0, {records.begin(), records.begin() + cap});
-    good += buildBlock(spec, 0, 0, {});
-    good += buildBlock(spec, 0, 1, {records.begin() + cap, records.end()});
+    QByteArray good = buildHeader(shape, {30, 2, 3, 1, 3, 2});
+    good += buildBlock(shape, 3, 0, {records.begin(), records.begin() + cap});
+    good += buildBlock(shape, 0, 0, {});
+    good += buildBlock(shape, 0, 1, {records.begin() + cap, records.end()});
     QTemporaryDir dir;
     const QString path = tablePath(dir);
     std::uint32_t seed = 7;
@@ -390,7 +390,7 @@ TEST(ParadoxRead, SurvivesRandomDamage) {
             // Mostly the fixed header and block headers, where the structure lives.
             const unsigned where = next() % 4;
             int at = where == 0   ? int(next() % 0x80)
-                     : where == 1 ? 0x800 + int(next() % 3) * spec.blockSize() + int(next() % 6)
+                     : where == 1 ? 0x800 + int(next() % 3) * shape.blockSize() + int(next() % 6)
                                   : int(next() % unsigned(bytes.size()));
             bytes[at] = char(next());
         }

@@ -55,19 +55,19 @@ protected:
     // A movement table holding numbered(0 ... rows - 1), written by the test-side builder
     // (blocks filled in order, as the engine leaves a loaded table).
     std::unique_ptr<ParadoxTable> newMovementTable(int rows) {
-        TableSpec spec;
-        spec.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
-        const int cap = spec.capacity();
+        TableSpec shape;
+        shape.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
+        const int cap = shape.capacity();
         const unsigned blocks = unsigned((rows + cap - 1) / cap);
         QByteArray file =
-            buildHeader(spec, {std::uint32_t(rows), blocks, blocks, blocks ? 1u : 0u, blocks, 0});
+            buildHeader(shape, {std::uint32_t(rows), blocks, blocks, blocks ? 1u : 0u, blocks, 0});
         put16(file, 0x12, 0);
         for (unsigned b = 1; b <= blocks; ++b) {
             std::vector<QByteArray> records;
             for (int i = int(b - 1) * cap; i < std::min(rows, int(b) * cap); ++i)
                 records.push_back(alpha(QByteArray::number(i % 1000), 3) + alpha("A", 3) +
                                   alpha("T", 8) + number(i));
-            file += buildBlock(spec, b == blocks ? 0 : b + 1, b - 1, records);
+            file += buildBlock(shape, b == blocks ? 0 : b + 1, b - 1, records);
         }
         writeFile(path(), file);
         return ParadoxTable::open(path(), Access::Write);
@@ -294,14 +294,14 @@ TEST_F(ParadoxWrite, RandomEditsMatchAModel) {
 TEST_F(ParadoxWrite, KeepsTheHeaderBytesItDoesNotOwn) {
     for (const int version : {3, 4, 9, 0x0B, 0x0C}) {
         SCOPED_TRACE(version);
-        TableSpec spec;
-        spec.version = version;
-        spec.codePage = 850;
-        spec.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
-        QByteArray file = buildHeader(spec, {1, 1, 1, 1, 1, 0});
+        TableSpec shape;
+        shape.version = version;
+        shape.codePage = 850;
+        shape.fields = {{0x01, 3, "Chp"}, {0x01, 3, "Art"}, {0x01, 8, "Type"}, {0x06, 8, "Montant"}};
+        QByteArray file = buildHeader(shape, {1, 1, 1, 1, 1, 0});
         file[0x16] = char(0xAB);  // pointer garbage
         file[0x2E] = 9;           // unknown counter
-        file += buildBlock(spec, 0, 0,
+        file += buildBlock(shape, 0, 0,
                            {alpha("601", 3) + alpha("1", 3) + alpha("\x90T\xE9", 8) + number(5)});
         QFile::remove(path());
         writeFile(path(), file);
