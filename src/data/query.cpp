@@ -17,6 +17,10 @@
 
 #include <sqlite3.h>
 #include <QRegularExpression>
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 
 namespace etb::data {
@@ -135,6 +139,62 @@ QString spellingInStatement(const QString& name, const QString& statementText) {
     }
     return name;
 }
+
+// The pool ids of short texts, keyed on their bytes and length packed in one word: an
+// open-addressing table that a result's millions of texts look up without hashing a string.
+class ShortTextIds {
+public:
+    // 0 when the text is empty or longer than 7 bytes.
+    static std::uint64_t keyOf(const char* data, int size) {
+        if (size <= 0 || size > 7)
+            return 0;
+        std::uint64_t key = std::uint64_t(size) << 56;
+        std::memcpy(&key, data, std::size_t(size));  // the low bytes, on little-endian
+        if constexpr (std::endian::native == std::endian::big) {
+            key = std::uint64_t(size) << 56;
+            for (int i = 0; i < size; ++i)
+                key |= std::uint64_t(static_cast<unsigned char>(data[i])) << (8 * i);
+        }
+        return key;
+    }
+    quint32 find(std::uint64_t key) const {
+        if (m_slots.empty())
+            return 0;
+        for (std::size_t at = slotOf(key);; at = (at + 1) & (m_slots.size() - 1)) {
+            if (m_slots[at].key == key)
+                return m_slots[at].id;
+            if (m_slots[at].key == 0)
+                return 0;
+        }
+    }
+    void insert(std::uint64_t key, quint32 id) {
+        if ((m_size + 1) * 2 > m_slots.size()) {
+            std::vector<Slot> old(std::max<std::size_t>(64, m_slots.size() * 2));
+            old.swap(m_slots);
+            m_size = 0;
+            for (const Slot& slot : old) {
+                if (slot.key)
+                    insert(slot.key, slot.id);
+            }
+        }
+        std::size_t at = slotOf(key);
+        while (m_slots[at].key != 0)
+            at = (at + 1) & (m_slots.size() - 1);
+        m_slots[at] = {key, id};
+        ++m_size;
+    }
+
+private:
+    struct Slot {
+        std::uint64_t key = 0;
+        quint32 id = 0;
+    };
+    std::size_t slotOf(std::uint64_t key) const {
+        return std::size_t((key * 0x9E3779B97F4A7C15ull) >> 32) & (m_slots.size() - 1);
+    }
+    std::vector<Slot> m_slots;
+    std::size_t m_size = 0;
+};
 
 }  // namespace
 
@@ -406,7 +466,13 @@ void TQuery::doOpen() {
     const int columnCount = sqlite3_column_count(statement.stmt);
     result->columns.resize(columnCount);
     QHash<QByteArray, quint32> interned;
+    ShortTextIds shortIds;  // texts of up to 7 bytes, nearly all of a statement's
     auto intern = [&](const char* data, int size) -> quint32 {
+        const std::uint64_t shortKey = ShortTextIds::keyOf(data, size);
+        if (shortKey) {
+            if (const quint32 id = shortIds.find(shortKey))
+                return id;
+        }
         const QByteArray key = QByteArray::fromRawData(data, size);
         const auto found = interned.constFind(key);
         if (found != interned.cend())
@@ -414,6 +480,8 @@ void TQuery::doOpen() {
         const auto id = static_cast<quint32>(result->pool.size());
         result->pool.push_back(QString::fromUtf8(data, size));
         interned.insert(QByteArray(data, size), id);
+        if (shortKey)
+            shortIds.insert(shortKey, id);
         return id;
     };
     auto internNumber = [&](double value) {
