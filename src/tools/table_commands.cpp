@@ -4,6 +4,7 @@
 // no thousands separators; a field may be quoted with double quotes. An import checks every
 // row before it writes any.
 #include "commands.h"
+#include "page_output.h"
 
 #include "data/data_error.h"
 #include "data/data_path.h"
@@ -27,11 +28,6 @@ using data::DataError;
 using data::ParadoxTable;
 
 const data::NumberSeparators kFullStop{QLatin1Char('.'), QLatin1Char(',')};
-
-int fail(const QString& message) {
-    QTextStream(stderr) << message << QLatin1Char('\n');
-    return 1;
-}
 
 int usage(const QString& synopsis) {
     return fail(QStringLiteral("Utilisation : etatbudget-table %1").arg(synopsis));
