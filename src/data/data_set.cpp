@@ -296,35 +296,27 @@ void TDataSet::insert() {
     checkActive();
     checkCanModify();
     leaveEditing();
-    const qint64 position = m_row < 0 ? 0 : m_row;
-    Q_EMIT rowsAboutToBeInserted(position);
-    m_buffer.assign(m_fields.size(), QVariant());
-    m_bufferChanged.assign(m_fields.size(), false);
-    m_modified = false;
-    m_appending = false;
-    m_state = DataSetState::Insert;
-    m_row = position;
-    m_bof = false;
-    m_eof = false;
-    Q_EMIT rowsInserted(position);
-    Q_EMIT stateChanged(m_state);
-    Q_EMIT currentRowChanged(position);
+    beginPendingRow(m_row < 0 ? 0 : m_row, false);
 }
 
 void TDataSet::append() {
     checkActive();
     checkCanModify();
     leaveEditing();
-    const qint64 position = storedRowCount();
+    beginPendingRow(storedRowCount(), true);
+}
+
+// Shows a new blank row at position, in insert state, for insert() and append().
+void TDataSet::beginPendingRow(qint64 position, bool appending) {
     Q_EMIT rowsAboutToBeInserted(position);
     m_buffer.assign(m_fields.size(), QVariant());
     m_bufferChanged.assign(m_fields.size(), false);
     m_modified = false;
-    m_appending = true;
+    m_appending = appending;
     m_state = DataSetState::Insert;
     m_row = position;
     m_bof = false;
-    m_eof = true;
+    m_eof = appending;
     Q_EMIT rowsInserted(position);
     Q_EMIT stateChanged(m_state);
     Q_EMIT currentRowChanged(position);

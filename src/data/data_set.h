@@ -107,6 +107,7 @@ protected:
 private:
     friend class TField;
     void adoptField(std::unique_ptr<TField> field);
+    void beginPendingRow(qint64 position, bool appending);
     QVariant currentValue(int fieldIndex) const;
     void setCurrentValue(int fieldIndex, const QVariant& value);
 
