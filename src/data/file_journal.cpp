@@ -133,15 +133,15 @@ int openFile(const QByteArray& path, int flags, mode_t permissions = 0) {
     return ::open(path.constData(), flags, permissions);
 }
 
-// Returns 0 or an errno.
-int writeAt(int fd, const char* data, qint64 size, qint64 offset) {
-    int injected = 0;
-    const FaultAction action = faultPoint("write", injected, fd, data, size, offset);
-    if (action == FaultAction::Fail)
-        return injected;
+// Moves exactly size bytes at offset with pread or pwrite, resuming after a partial
+// transfer or EINTR. A Short fault makes the first call move only half. Returns 0 or an
+// errno; endErrno is the error when the system moves nothing (end of file, full device).
+template <class Buffer, class Transfer>
+int transferAt(FaultAction action, int fd, Buffer data, qint64 size, qint64 offset,
+               Transfer transfer, int endErrno) {
     bool shortCount = action == FaultAction::Short && size > 1;
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(shortCount ? size / 2 : size), offset);
+        const ssize_t n = transfer(fd, data, size_t(shortCount ? size / 2 : size), offset);
         shortCount = false;
         if (n < 0) {
             if (errno == EINTR)
@@ -149,12 +149,21 @@ int writeAt(int fd, const char* data, qint64 size, qint64 offset) {
             return errno;
         }
         if (n == 0)
-            return ENOSPC;
+            return endErrno;
         data += n;
         size -= n;
         offset += n;
     }
     return 0;
+}
+
+// Returns 0 or an errno.
+int writeAt(int fd, const char* data, qint64 size, qint64 offset) {
+    int injected = 0;
+    const FaultAction action = faultPoint("write", injected, fd, data, size, offset);
+    if (action == FaultAction::Fail)
+        return injected;
+    return transferAt(action, fd, data, size, offset, ::pwrite, ENOSPC);
 }
 
 int syncData(int fd) {
@@ -187,22 +196,7 @@ int readAt(int fd, char* data, qint64 size, qint64 offset) {
     const FaultAction action = faultPoint("read", injected);
     if (action == FaultAction::Fail)
         return injected;
-    bool shortCount = action == FaultAction::Short && size > 1;
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size_t(shortCount ? size / 2 : size), offset);
-        shortCount = false;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return EIO;
-        data += n;
-        size -= n;
-        offset += n;
-    }
-    return 0;
+    return transferAt(action, fd, data, size, offset, ::pread, EIO);
 }
 
 qint64 fileSize(int fd) {
