@@ -153,6 +153,19 @@ void StatementQuery(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// The statement's open alone: reading the table, running the statement, keeping the result.
+void StatementOpen(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    for (auto _ : state) {
+        TQuery query;
+        configureStatementQuery(query, f.dataDir);
+        query.open();
+        benchmark::DoNotOptimize(query.rowCount());
+        query.close();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 // The statement in SQLite alone: the rows are already in an in-memory table.
 void SqliteOnly(benchmark::State& state) {
     const Fixture& f = fixture(state.range(0));
@@ -202,6 +215,7 @@ void SqliteOnly(benchmark::State& state) {
 
 BENCHMARK(TableReadAll)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(StatementQuery)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(StatementOpen)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(SqliteOnly)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
