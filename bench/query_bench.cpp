@@ -217,5 +217,3 @@ BENCHMARK(TableReadAll)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::k
 BENCHMARK(StatementQuery)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(StatementOpen)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(SqliteOnly)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-
-BENCHMARK_MAIN();

@@ -143,5 +143,3 @@ BENCHMARK(BM_InsertOneRowInTheMiddle)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_ReadFileBytes)->Arg(1000000)->Unit(benchmark::kMillisecond);
-
-BENCHMARK_MAIN();
