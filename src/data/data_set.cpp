@@ -75,10 +75,7 @@ void TDataSet::open() {
         Q_EMIT reset();
         throw;
     }
-    m_buffer.clear();
-    m_bufferChanged.clear();
-    m_modified = false;
-    m_appending = false;
+    dropEditBuffer();
     m_state = DataSetState::Browse;
     const qint64 count = storedRowCount();
     m_row = count > 0 ? 0 : -1;
@@ -94,10 +91,7 @@ void TDataSet::close() {
         return;
     Q_EMIT aboutToReset();
     // An edited row that was not posted is dropped, never written.
-    m_buffer.clear();
-    m_bufferChanged.clear();
-    m_modified = false;
-    m_appending = false;
+    dropEditBuffer();
     m_state = DataSetState::Inactive;
     m_row = -1;
     m_bof = true;
@@ -292,6 +286,14 @@ void TDataSet::edit() {
     setState(DataSetState::Edit);
 }
 
+// Forgets the row being edited or inserted; the caller sets the state.
+void TDataSet::dropEditBuffer() {
+    m_buffer.clear();
+    m_bufferChanged.clear();
+    m_modified = false;
+    m_appending = false;
+}
+
 void TDataSet::insert() {
     checkActive();
     checkCanModify();
@@ -333,19 +335,14 @@ void TDataSet::post() {
     } else {
         storeInsert(m_row, m_buffer);
     }
-    m_buffer.clear();
-    m_bufferChanged.clear();
-    m_modified = false;
-    m_appending = false;
+    dropEditBuffer();
     setState(DataSetState::Browse);
     Q_EMIT rowValuesChanged(m_row);
 }
 
 void TDataSet::cancel() {
     if (m_state == DataSetState::Edit) {
-        m_buffer.clear();
-        m_bufferChanged.clear();
-        m_modified = false;
+        dropEditBuffer();
         setState(DataSetState::Browse);
         Q_EMIT rowValuesChanged(m_row);
         return;
@@ -354,10 +351,7 @@ void TDataSet::cancel() {
         return;
     const qint64 pending = m_row;
     Q_EMIT rowsAboutToBeRemoved(pending);
-    m_buffer.clear();
-    m_bufferChanged.clear();
-    m_modified = false;
-    m_appending = false;
+    dropEditBuffer();
     m_state = DataSetState::Browse;
     const qint64 count = storedRowCount();
     m_row = count == 0 ? -1 : std::min(pending, count - 1);

@@ -108,6 +108,7 @@ private:
     friend class TField;
     void adoptField(std::unique_ptr<TField> field);
     void beginPendingRow(qint64 position, bool appending);
+    void dropEditBuffer();
     QVariant currentValue(int fieldIndex) const;
     void setCurrentValue(int fieldIndex, const QVariant& value);
 
